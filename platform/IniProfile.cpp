@@ -1,7 +1,9 @@
 #include "platform/IniProfile.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace fotoshuttle {
 namespace {
@@ -100,11 +102,24 @@ std::string ReadProfileString(const std::string& iniPath, std::string_view secti
     if (iniPath.empty()) {
         return {};
     }
-    std::ifstream file(iniPath, std::ios::binary);
-    if (!file) {
+    int fd = ::open(iniPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return {};
     }
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            // A read error (a folder, say) leaves what was read so far, usually nothing.
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
     return ProfileLookup(text, section, key);
 }
 
