@@ -146,14 +146,6 @@ LoadResult DecodeBmp(const std::uint8_t* data, std::size_t size,
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     reader.setAllocationLimit(static_cast<int>((kMaxPicturePixels * 4 >> 20) + 1));
-    const QSize declared = reader.size();
-    if (!declared.isValid() || declared.width() <= 0 || declared.height() <= 0) {
-        return LoadFailure(LoadStatus::Damaged);
-    }
-    if (!IsAcceptablePictureSize(static_cast<std::uint64_t>(declared.width()),
-                                 static_cast<std::uint64_t>(declared.height()))) {
-        return LoadFailure(LoadStatus::TooLarge);
-    }
     QImage image = reader.read();
     if (image.isNull()) {
         return LoadFailure(reader.error() == QImageReader::UnsupportedFormatError

@@ -19,6 +19,7 @@ struct MemoryReader {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t position;
+    bool ranOut;  // a read asked for more than was left
 };
 
 int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
@@ -28,6 +29,7 @@ int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
     }
     const std::size_t available = reader->size - reader->position;
     const std::size_t count = std::min(available, static_cast<std::size_t>(length));
+    reader->ranOut = reader->ranOut || count < static_cast<std::size_t>(length);
     std::memcpy(buffer, reader->data + reader->position, count);
     reader->position += count;
     return static_cast<int>(count);
@@ -46,11 +48,14 @@ struct GifDecoderCloser {
 };
 using GifDecoder = std::unique_ptr<GifFileType, GifDecoderCloser>;
 
-LoadStatus StatusFromGif(int error) {
+LoadStatus StatusFromGif(const GifFileType* gif) {
+    const int error = gif->Error;
     switch (error) {
         case D_GIF_ERR_READ_FAILED:
         case D_GIF_ERR_EOF_TOO_SOON:
-            return LoadStatus::Truncated;
+            // Only when the data really ran out: giflib also says this of codes it rejects.
+            return static_cast<const MemoryReader*>(gif->UserData)->ranOut ? LoadStatus::Truncated
+                                                                           : LoadStatus::Damaged;
         case D_GIF_ERR_NOT_GIF_FILE:
             return LoadStatus::NotAPicture;
         case D_GIF_ERR_NOT_ENOUGH_MEM:
@@ -66,11 +71,11 @@ LoadStatus SkipCodeBlocks(GifFileType* gif) {
     int codeSize = 0;
     GifByteType* block = nullptr;
     if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) {
-        return StatusFromGif(gif->Error);
+        return StatusFromGif(gif);
     }
     while (block != nullptr) {
         if (DGifGetCodeNext(gif, &block) == GIF_ERROR) {
-            return StatusFromGif(gif->Error);
+            return StatusFromGif(gif);
         }
     }
     return LoadStatus::Ok;
@@ -118,7 +123,7 @@ LoadStatus DrawFirstFrame(GifFileType* gif, int transparentIndex, Bitmap& canvas
         const int step = frame.Interlace ? kPassStep[pass] : 1;
         for (int row = start; row < frame.Height; row += step) {
             if (DGifGetLine(gif, line.get(), frame.Width) == GIF_ERROR) {
-                return StatusFromGif(gif->Error);
+                return StatusFromGif(gif);
             }
             const int y = frame.Top + row;
             if (y >= canvas.height || visibleWidth == 0) {
@@ -165,6 +170,60 @@ void ReadRowForQuantizer(liq_color rowOut[], int row, int width, void* user) {
     }
 }
 
+// Reads the records after the screen descriptor, drawing the first frame into canvas.
+LoadStatus ReadRecords(GifFileType* gif, const BackgroundColor& background, BitmapHandle& canvas) {
+    int transparentIndex = -1;
+    for (;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &record) == GIF_ERROR) {
+            return StatusFromGif(gif);
+        }
+        if (record == TERMINATE_RECORD_TYPE) {
+            return LoadStatus::Ok;
+        }
+        if (record == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* extension = nullptr;
+            if (DGifGetExtension(gif, &code, &extension) == GIF_ERROR) {
+                return StatusFromGif(gif);
+            }
+            if (!canvas && code == kGraphicsControlExtension && extension != nullptr &&
+                extension[0] >= 4) {
+                transparentIndex = (extension[1] & 0x01) != 0 ? extension[4] : -1;
+            }
+            while (extension != nullptr) {
+                if (DGifGetExtensionNext(gif, &extension) == GIF_ERROR) {
+                    return StatusFromGif(gif);
+                }
+            }
+            continue;
+        }
+        if (record != IMAGE_DESC_RECORD_TYPE) {
+            return LoadStatus::Damaged;
+        }
+        if (DGifGetImageDesc(gif) == GIF_ERROR) {
+            return StatusFromGif(gif);
+        }
+        if (canvas) {
+            const LoadStatus skipped = SkipCodeBlocks(gif);
+            if (skipped != LoadStatus::Ok) {
+                return skipped;
+            }
+            continue;
+        }
+        BitmapHandle frame = CreateBitmap(gif->SWidth, gif->SHeight, 8);
+        if (!frame) {
+            return LoadStatus::OutOfMemory;
+        }
+        FillWithBackground(*frame, background);
+        const LoadStatus drawn = DrawFirstFrame(gif, transparentIndex, *frame);
+        if (drawn != LoadStatus::Ok) {
+            return drawn;
+        }
+        canvas = std::move(frame);
+    }
+}
+
 }  // namespace
 
 bool LooksLikeGif(const std::uint8_t* data, std::size_t size) {
@@ -174,7 +233,7 @@ bool LooksLikeGif(const std::uint8_t* data, std::size_t size) {
 
 LoadResult DecodeGif(const std::uint8_t* data, std::size_t size,
                      const BackgroundColor& background) {
-    MemoryReader reader{data, size, 0};
+    MemoryReader reader{data, size, 0, false};
     int error = 0;
     GifDecoder gif(DGifOpen(&reader, ReadFromMemory, &error));
     if (!gif) {
@@ -183,9 +242,11 @@ LoadResult DecodeGif(const std::uint8_t* data, std::size_t size,
         if (size >= 11 && (data[10] & 0x80) != 0) {
             headerBytes += 3u << ((data[10] & 0x07) + 1);
         }
-        return LoadFailure(size < headerBytes ? LoadStatus::Truncated
-                           : error == 0       ? LoadStatus::Damaged
-                                              : StatusFromGif(error));
+        if (size < headerBytes || reader.ranOut) {
+            return LoadFailure(LoadStatus::Truncated);
+        }
+        return LoadFailure(error == D_GIF_ERR_NOT_ENOUGH_MEM ? LoadStatus::OutOfMemory
+                                                             : LoadStatus::Damaged);
     }
     if (gif->SWidth <= 0 || gif->SHeight <= 0) {
         return LoadFailure(LoadStatus::Damaged);
@@ -195,59 +256,13 @@ LoadResult DecodeGif(const std::uint8_t* data, std::size_t size,
         return LoadFailure(LoadStatus::TooLarge);
     }
     BitmapHandle canvas;
-    int transparentIndex = -1;
-    for (;;) {
-        GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR) {
-            return LoadFailure(StatusFromGif(gif->Error));
-        }
-        if (record == TERMINATE_RECORD_TYPE) {
-            break;
-        }
-        if (record == EXTENSION_RECORD_TYPE) {
-            int code = 0;
-            GifByteType* extension = nullptr;
-            if (DGifGetExtension(gif.get(), &code, &extension) == GIF_ERROR) {
-                return LoadFailure(StatusFromGif(gif->Error));
-            }
-            if (!canvas && code == kGraphicsControlExtension && extension != nullptr &&
-                extension[0] >= 4) {
-                transparentIndex = (extension[1] & 0x01) != 0 ? extension[4] : -1;
-            }
-            while (extension != nullptr) {
-                if (DGifGetExtensionNext(gif.get(), &extension) == GIF_ERROR) {
-                    return LoadFailure(StatusFromGif(gif->Error));
-                }
-            }
-            continue;
-        }
-        if (record != IMAGE_DESC_RECORD_TYPE) {
-            return LoadFailure(LoadStatus::Damaged);
-        }
-        if (DGifGetImageDesc(gif.get()) == GIF_ERROR) {
-            return LoadFailure(StatusFromGif(gif->Error));
-        }
-        if (canvas) {
-            LoadStatus skipped = SkipCodeBlocks(gif.get());
-            if (skipped != LoadStatus::Ok) {
-                return LoadFailure(skipped);
-            }
-            continue;
-        }
-        canvas = CreateBitmap(gif->SWidth, gif->SHeight, 8);
-        if (!canvas) {
-            return LoadFailure(LoadStatus::OutOfMemory);
-        }
-        FillWithBackground(*canvas, background);
-        LoadStatus drawn = DrawFirstFrame(gif.get(), transparentIndex, *canvas);
-        if (drawn != LoadStatus::Ok) {
-            return LoadFailure(drawn);
-        }
+    const LoadStatus status = ReadRecords(gif.get(), background, canvas);
+    // Damage after a complete first frame does not spoil it; running out of data does, as
+    // the rest of the file may still be on its way.
+    if (canvas && (status == LoadStatus::Ok || status == LoadStatus::Damaged)) {
+        return LoadResult{std::move(canvas), LoadStatus::Ok};
     }
-    if (!canvas) {
-        return LoadFailure(LoadStatus::Damaged);
-    }
-    return LoadResult{std::move(canvas), LoadStatus::Ok};
+    return LoadFailure(status == LoadStatus::Ok ? LoadStatus::Damaged : status);
 }
 
 bool EncodeGif(const Bitmap& bitmap, OutputFile& out) {
