@@ -130,6 +130,11 @@ LoadResult DecodePng(const std::uint8_t* data, std::size_t size,
     if (error != 0) {
         return LoadFailure(StatusFromSpng(error));
     }
+    // The chunks after the pixel data: IDAT's own checksum is only verified here.
+    error = spng_decode_chunks(context.get());
+    if (error != 0) {
+        return LoadFailure(StatusFromSpng(error));
+    }
     FinishDecodedPixels(*bitmap, DecodedLayout::TopDownRgbaStraight, background);
     return LoadResult{std::move(bitmap), LoadStatus::Ok};
 }

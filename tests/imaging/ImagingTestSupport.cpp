@@ -56,6 +56,18 @@ int MaxChannelDifference(const Bitmap& a, const Bitmap& b, bool withAlpha) {
     return worst;
 }
 
+double MeanChannelDifference(const Bitmap& a, const Bitmap& b) {
+    double total = 0;
+    std::size_t counted = 0;
+    for (std::size_t i = 0; i < a.PixelBytes(); ++i) {
+        if (i % 4 != 3) {
+            total += std::abs(int{a.pixels[i]} - int{b.pixels[i]});
+            ++counted;
+        }
+    }
+    return counted == 0 ? 0.0 : total / static_cast<double>(counted);
+}
+
 BitmapHandle BitmapFromQImage(const QImage& source, const BackgroundColor& background) {
     if (source.isNull()) {
         return nullptr;

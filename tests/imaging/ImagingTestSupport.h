@@ -27,6 +27,9 @@ std::uint32_t PixelAt(const Bitmap& bitmap, int x, int y);
 // sizes differ.
 int MaxChannelDifference(const Bitmap& a, const Bitmap& b, bool withAlpha = true);
 
+// Mean absolute difference of the colour channels (sizes must match).
+double MeanChannelDifference(const Bitmap& a, const Bitmap& b);
+
 // A picture decoded by Qt's own readers (an independent decoder), composed over the
 // background the same way the loader does. Null when Qt cannot read the file.
 BitmapHandle DecodeWithQt(const std::string& path, const BackgroundColor& background);
