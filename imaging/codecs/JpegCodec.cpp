@@ -164,7 +164,10 @@ LoadResult DecodeJpeg(const std::uint8_t* data, std::size_t size) {
         }
     }
     if (width < 1 || height < 1) {
-        return LoadFailure(LoadStatus::Damaged);
+        // TurboJPEG can report a header it never reached as read.
+        return LoadFailure(ExamineStream(data, size) == StreamShape::Incomplete
+                               ? LoadStatus::Truncated
+                               : LoadStatus::Damaged);
     }
     if (!IsAcceptablePictureSize(static_cast<std::uint64_t>(width),
                                  static_cast<std::uint64_t>(height))) {
