@@ -9,6 +9,7 @@
 #include "convert/FolderListing.h"
 #include "convert/PictureNames.h"
 #include "platform/MessageBoxService.h"
+#include "platform/ProcessState.h"
 
 namespace fotoshuttle {
 namespace {
@@ -28,6 +29,17 @@ constexpr FormatRoutine kFormatTable[] = {
 
 }  // namespace
 
+BatchSettings CurrentBatchSettings(std::uint32_t backgroundArgb) {
+    BatchSettings settings;
+    settings.sourceFolder = g_strSrcFolder;
+    settings.outputFolder = g_strDstFolder;
+    settings.options = CurrentConversionOptions();
+    settings.delay = std::chrono::milliseconds(g_nDelayTime);
+    settings.backgroundArgb = backgroundArgb;
+    settings.logPath = GetLogFilePath();
+    return settings;
+}
+
 BatchConverter::BatchConverter(CPictureOperations& operations, ConversionObserver& observer,
                                BatchSettings settings)
     : m_operations(operations), m_observer(observer), m_settings(std::move(settings)) {}
@@ -38,6 +50,7 @@ void BatchConverter::Reset() {
     m_deferrals.clear();
     m_outputOwner.clear();
     m_parkedFailures.clear();
+    m_settleWaits = 0;
     m_sameFolder = IsSameFolder(m_settings.sourceFolder, m_settings.outputFolder);
     m_operations.SetBackgroundColor(m_settings.backgroundArgb);
 }
@@ -90,6 +103,7 @@ void BatchConverter::RunPassesAndTidy(std::vector<std::string> listing) {
         listing = ListSourceFolder();
         if (OnlyDeferredPending(listing)) {
             Wait(m_settings.settleInterval);
+            ++m_settleWaits;
         }
     }
     TidySourceFolder();
@@ -242,16 +256,22 @@ bool BatchConverter::DeferAgain(const std::string& entry, const std::string& sou
     const std::optional<FileSignature> now = ReadFileSignature(sourcePath);
     auto earlier = m_deferrals.find(entry);
     if (earlier == m_deferrals.end()) {
-        m_deferrals[entry] = Deferral{now, 1};
+        m_deferrals[entry] = Deferral{now, 1, m_settleWaits};
         return true;
     }
-    // Unchanged since it was last put off: nobody is writing it, so it is as complete as it
-    // will get in this batch.
-    if (earlier->second.signature == now || earlier->second.count >= m_settings.maxDeferrals) {
+    Deferral& deferral = earlier->second;
+    if (deferral.count >= m_settings.maxDeferrals) {
         return false;
     }
-    earlier->second = Deferral{now, earlier->second.count + 1};
-    return true;
+    ++deferral.count;
+    if (deferral.signature != now) {
+        deferral.signature = now;
+        deferral.settleWaitsBefore = m_settleWaits;
+        return true;
+    }
+    // Unchanged over a whole settle wait: nobody is writing it, so it is as complete as it
+    // will get in this batch. Unchanged over a quick pass proves nothing yet.
+    return m_settleWaits == deferral.settleWaitsBefore;
 }
 
 void BatchConverter::DisposeOfSource(const std::string& entry, bool saved) {

@@ -67,6 +67,10 @@ struct BatchSummary {
 // - a file that is still being written (truncated, empty, or changed during the conversion)
 //   is put off to a later pass while it keeps growing;
 // - an entry that can be neither deleted nor parked is not tried again in the same batch.
+// Settings from the process-wide values: the folders, the conversion options, g_nDelayTime
+// and the error log's path.
+BatchSettings CurrentBatchSettings(std::uint32_t backgroundArgb);
+
 class BatchConverter {
   public:
     BatchConverter(CPictureOperations& operations, ConversionObserver& observer,
@@ -88,6 +92,7 @@ class BatchConverter {
     struct Deferral {
         std::optional<FileSignature> signature;
         int count = 0;
+        int settleWaitsBefore = 0;  // settle waits done when the signature was taken
     };
     using SaveRoutine = int (CPictureOperations::*)(const std::string&, const Bitmap*);
 
@@ -121,6 +126,7 @@ class BatchConverter {
     std::map<std::string, Deferral> m_deferrals;       // entry -> last time it was put off
     std::map<std::string, std::string> m_outputOwner;  // output name -> entry that made it
     std::vector<std::pair<std::string, std::string>> m_parkedFailures;  // parked, original
+    int m_settleWaits = 0;
     unsigned m_temporaryCounter = 0;
 };
 
