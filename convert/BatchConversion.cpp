@@ -171,8 +171,17 @@ BatchConverter::EntryOutcome BatchConverter::ConvertEntry(const std::string& ent
     if (routine != nullptr && !WouldReplaceInputFile(entry, outputName) &&
         !CollidesInBatch(entry, outputName)) {
         attempt = AttemptConversion(sourcePath, outputPath, routine, ReadFileSignature(sourcePath));
-        if (attempt.incomplete && DeferAgain(entry, sourcePath)) {
-            return EntryOutcome::Deferred;
+        if (attempt.incomplete) {
+            switch (JudgeIncomplete(entry, sourcePath)) {
+                case Incomplete::TryLater:
+                    return EntryOutcome::Deferred;
+                case Incomplete::LeaveToLaterBatch:
+                    m_deferrals.erase(entry);
+                    m_settled.insert(entry);
+                    return EntryOutcome::Deferred;
+                case Incomplete::Final:
+                    break;
+            }
         }
     }
     m_deferrals.erase(entry);
@@ -252,26 +261,29 @@ bool BatchConverter::CollidesInBatch(const std::string& entry,
     return owner != m_outputOwner.end() && owner->second != entry;
 }
 
-bool BatchConverter::DeferAgain(const std::string& entry, const std::string& sourcePath) {
+BatchConverter::Incomplete BatchConverter::JudgeIncomplete(const std::string& entry,
+                                                           const std::string& sourcePath) {
     const std::optional<FileSignature> now = ReadFileSignature(sourcePath);
     auto earlier = m_deferrals.find(entry);
     if (earlier == m_deferrals.end()) {
         m_deferrals[entry] = Deferral{now, 1, m_settleWaits};
-        return true;
+        return Incomplete::TryLater;
     }
     Deferral& deferral = earlier->second;
+    if (deferral.signature == now && m_settleWaits != deferral.settleWaitsBefore) {
+        // Unchanged over a whole settle wait: nobody is writing it, so it is as complete as
+        // it will get.
+        return Incomplete::Final;
+    }
     if (deferral.count >= m_settings.maxDeferrals) {
-        return false;
+        return Incomplete::LeaveToLaterBatch;
     }
     ++deferral.count;
     if (deferral.signature != now) {
         deferral.signature = now;
         deferral.settleWaitsBefore = m_settleWaits;
-        return true;
     }
-    // Unchanged over a whole settle wait: nobody is writing it, so it is as complete as it
-    // will get in this batch. Unchanged over a quick pass proves nothing yet.
-    return m_settleWaits == deferral.settleWaitsBefore;
+    return Incomplete::TryLater;
 }
 
 void BatchConverter::DisposeOfSource(const std::string& entry, bool saved) {

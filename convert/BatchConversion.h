@@ -39,8 +39,9 @@ struct BatchSettings {
     WaitFunction wait;
     // How long a pass waits when only pictures that are still being written remain.
     std::chrono::milliseconds settleInterval{1000};
-    // How often one picture may be put off in a batch while it keeps growing.
-    int maxDeferrals = 120;
+    // How often one picture may be put off in a batch while it keeps changing. Beyond that it
+    // is left untouched and unlogged for a later batch (its further writes start one).
+    int maxDeferrals = 10;
 };
 
 struct BatchSummary {
@@ -65,7 +66,8 @@ struct BatchSummary {
 // - two entries of one batch that map to one output name: the later one is not converted;
 // - an output that would replace a file of the input folder itself is not written;
 // - a file that is still being written (truncated, empty, or changed during the conversion)
-//   is put off to a later pass while it keeps growing;
+//   is put off to a later pass while it keeps growing, and left to a later batch if it is
+//   still growing when the batch's patience ends;
 // - an entry that can be neither deleted nor parked is not tried again in the same batch.
 // Settings from the process-wide values: the folders, the conversion options, g_nDelayTime
 // and the error log's path.
@@ -84,6 +86,7 @@ class BatchConverter {
 
   private:
     enum class EntryOutcome { Converted, NotConverted, Deferred };
+    enum class Incomplete { TryLater, Final, LeaveToLaterBatch };
     struct Attempt {
         bool saved = false;
         bool incomplete = false;
@@ -107,7 +110,7 @@ class BatchConverter {
                               SaveRoutine routine, const std::optional<FileSignature>& before);
     bool WouldReplaceInputFile(const std::string& entry, const std::string& outputName) const;
     bool CollidesInBatch(const std::string& entry, const std::string& outputName) const;
-    bool DeferAgain(const std::string& entry, const std::string& sourcePath);
+    Incomplete JudgeIncomplete(const std::string& entry, const std::string& sourcePath);
     void DisposeOfSource(const std::string& entry, bool saved);
     void TidySourceFolder();
     void Log(const std::string& text);

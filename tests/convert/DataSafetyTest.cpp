@@ -234,5 +234,29 @@ TEST_F(BatchConversionFixture, ASourceChangedDuringItsConversionIsConvertedAgain
     EXPECT_FALSE(Exists(In("changing.png")));
 }
 
+TEST_F(BatchConversionFixture, APictureStillGrowingWhenTheBatchGivesUpIsLeftForALaterBatch) {
+    const std::string bytes = WriteHalfAPicture(*this, "slow.jpg");
+    std::size_t written = bytes.size() / 2;
+    m_onWait = [&](std::chrono::milliseconds duration) {
+        if (duration == std::chrono::milliseconds(5) && written + 100 < bytes.size()) {
+            written += 100;
+            WriteFile(In("slow.jpg"), bytes.substr(0, written));
+        }
+    };
+    BatchSettings settings = Settings(Options(".png"));
+    settings.maxDeferrals = 3;
+
+    BatchSummary summary = BatchConverter(m_operations, m_observer, settings).RunBatch();
+
+    EXPECT_EQ(summary.converted + summary.notConverted, 0);
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(ReadFile(In("slow.jpg")), bytes.substr(0, written));
+    EXPECT_TRUE(AllNames(m_out).empty());
+
+    WriteFile(In("slow.jpg"), bytes);  // the copy ends; its last write starts the next batch
+    EXPECT_EQ(RunBatch(Options(".png")).converted, 1);
+    EXPECT_EQ(PictureSize(Out("slow.png")), std::pair(200, 100));
+}
+
 }  // namespace
 }  // namespace fotoshuttle::testing
