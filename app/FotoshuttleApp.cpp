@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/MainWnd.h"
 #include "app/QtMessageBoxService.h"
+#include "dialog/MenuDlg.h"
 #include "dialog/Settings.h"
 #include "platform/ProcessInfo.h"
 #include "platform/SingleInstance.h"
@@ -34,13 +36,15 @@ bool CFotoshuttleApp::InitInstance() {
 
     // The settings come from the folder the program was started in, not from its own folder.
     std::string currentDirectory = CurrentDirectory();
-    m_strProfilePath = currentDirectory.empty() ? std::string() : currentDirectory + "/" + kIniFileName;
+    m_strProfilePath =
+        currentDirectory.empty() ? std::string() : currentDirectory + "/" + kIniFileName;
 
-    InitResources();
-    m_hiddenTitleMarker = std::make_unique<InstanceMarker>(LoadStringResource(IDS_HIDDEN_TITLE));
-    m_hiddenTitleMarker->Publish();
+    // The tray icon is up before the settings are read, so it is there when one is refused.
+    m_pMainWnd = new CMainWnd();
+    m_pMainWnd->CreateTrayWindow();
 
-    LoadSettingsOrEndProcess(m_strProfilePath);
+    g_pMenuDlg = new CMenuDlg(m_strProfilePath);
+    g_pMenuDlg->Create();
     return true;
 }
 

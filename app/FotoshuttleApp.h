@@ -5,13 +5,13 @@
 
 namespace fotoshuttle {
 
+class CMainWnd;
 class InstanceLock;
-class InstanceMarker;
 class QtMessageBoxService;
 
 // The application object: start-up, the single-instance test and the event loop.
 class CFotoshuttleApp {
-public:
+  public:
     CFotoshuttleApp();
     ~CFotoshuttleApp();
     CFotoshuttleApp(const CFotoshuttleApp&) = delete;
@@ -25,13 +25,14 @@ public:
 
     const std::string& exeName() const { return m_strExeName; }
     const std::string& profilePath() const { return m_strProfilePath; }
+    CMainWnd* mainWnd() const { return m_pMainWnd; }
 
-private:
+  private:
     std::string m_strExeName;
     std::string m_strProfilePath;
     std::unique_ptr<QtMessageBoxService> m_messageBoxes;
     std::unique_ptr<InstanceLock> m_instanceLock;
-    std::unique_ptr<InstanceMarker> m_hiddenTitleMarker;
+    CMainWnd* m_pMainWnd = nullptr;  // never released: it outlives the event loop
 };
 
 extern CFotoshuttleApp theApp;

@@ -1,6 +1,7 @@
 #include "app/QtMessageBoxService.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QThread>
 #include <condition_variable>
@@ -59,8 +60,21 @@ BoxAnswer QtMessageBoxService::Show(const std::string& text, BoxButtons buttons)
         return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::No;
     }
     if (QThread::currentThread() == application->thread()) {
+        // The caller waits in a loop of its own while the box is open; the box holds up no
+        // other window, so the tray menu and the watcher's notices are still served.
         std::unique_ptr<QMessageBox> box(MakeBox(text, buttons));
-        return AnswerOf(box->exec(), buttons);
+        box->setWindowModality(Qt::NonModal);
+        QEventLoop loop;
+        int result = QMessageBox::NoButton;
+        QObject::connect(box.get(), &QMessageBox::finished, &loop, [&](int answer) {
+            result = answer;
+            loop.quit();
+        });
+        box->show();
+        box->raise();
+        box->activateWindow();
+        loop.exec();
+        return AnswerOf(result, buttons);
     }
     auto pending = std::make_shared<PendingAnswer>();
     QMetaObject::invokeMethod(

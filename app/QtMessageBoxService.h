@@ -8,7 +8,7 @@ namespace fotoshuttle {
 // modal; from any other thread the GUI thread shows it without modality and only the caller
 // waits for the answer.
 class QtMessageBoxService : public MessageBoxService {
-public:
+  public:
     BoxAnswer Show(const std::string& text, BoxButtons buttons) override;
 };
 

@@ -42,11 +42,15 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-void SleepFor(std::chrono::milliseconds delay) { std::this_thread::sleep_for(delay); }
+void SleepFor(std::chrono::milliseconds delay) {
+    std::this_thread::sleep_for(delay);
+}
 
 }  // namespace
 
-std::string GetLogFilePath() { return ExecutableFolder() + "/" + std::string(kLogFileName); }
+std::string GetLogFilePath() {
+    return ExecutableFolder() + "/" + std::string(kLogFileName);
+}
 
 bool AppendLog(const std::string& logPath, std::string_view entry) {
     return AppendLog(logPath, entry, SleepFor);

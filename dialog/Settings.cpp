@@ -28,8 +28,7 @@ SettingsCheck LoadSettings(const std::string& iniPath, const std::string& logPat
     settings.dstFolder = ReadProfileString(iniPath, kSettingsSection, "dst_folder");
     std::string durationText = ReadProfileString(iniPath, kSettingsSection, "duration");
     int durationDecimal = DecimalReading(durationText);
-    settings.delayTime =
-        DecimalReading(ReadProfileString(iniPath, kSettingsSection, "delaytime"));
+    settings.delayTime = DecimalReading(ReadProfileString(iniPath, kSettingsSection, "delaytime"));
 
     // The minimum is judged on the decimal reading while the hexadecimal one is kept.
     HexReading durationHex = HexadecimalReading(durationText);

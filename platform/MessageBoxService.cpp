@@ -7,9 +7,13 @@ namespace {
 std::atomic<MessageBoxService*> g_currentService{nullptr};
 }
 
-void SetMessageBoxService(MessageBoxService* service) { g_currentService.store(service); }
+void SetMessageBoxService(MessageBoxService* service) {
+    g_currentService.store(service);
+}
 
-MessageBoxService* CurrentMessageBoxService() { return g_currentService.load(); }
+MessageBoxService* CurrentMessageBoxService() {
+    return g_currentService.load();
+}
 
 BoxAnswer ShowMessageBox(const std::string& text, BoxButtons buttons) {
     MessageBoxService* service = g_currentService.load();

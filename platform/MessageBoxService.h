@@ -10,7 +10,7 @@ enum class BoxAnswer { Ok, Yes, No };
 // Every message the program shows goes through one service, so a box can be raised from any
 // thread and tests can record the texts and answer them.
 class MessageBoxService {
-public:
+  public:
     virtual ~MessageBoxService() = default;
     // Blocks the calling thread, and only it, until the box is answered.
     virtual BoxAnswer Show(const std::string& text, BoxButtons buttons) = 0;

@@ -73,8 +73,8 @@ HexReading HexadecimalReading(std::string_view text) {
     SignedStart start = SkipBlanksAndSign(text);
     std::size_t pos = start.pos;
     // "0x" counts as a prefix only when a hexadecimal digit follows; a bare "0x" reads as 0.
-    if (pos + 2 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X') &&
-        HexDigitValue(text[pos + 2]) >= 0) {
+    if (pos + 2 < text.size() && text[pos] == '0' &&
+        (text[pos + 1] == 'x' || text[pos + 1] == 'X') && HexDigitValue(text[pos + 2]) >= 0) {
         pos += 2;
     }
     if (pos >= text.size() || HexDigitValue(text[pos]) < 0) {

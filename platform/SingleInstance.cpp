@@ -12,7 +12,9 @@
 namespace fotoshuttle {
 namespace {
 
-std::string SocketPath(const std::string& title) { return RuntimeFolder() + "/" + title; }
+std::string SocketPath(const std::string& title) {
+    return RuntimeFolder() + "/" + title;
+}
 
 }  // namespace
 
@@ -62,12 +64,13 @@ bool InstanceMarker::Publish() {
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // Callers only look whether we answer; drop each connection so none pile up.
-    QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(), [server = m_server.get()] {
-        while (QLocalSocket* peer = server->nextPendingConnection()) {
-            peer->abort();
-            peer->deleteLater();
-        }
-    });
+    QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(),
+                     [server = m_server.get()] {
+                         while (QLocalSocket* peer = server->nextPendingConnection()) {
+                             peer->abort();
+                             peer->deleteLater();
+                         }
+                     });
     return m_server->listen(path);
 }
 

@@ -14,7 +14,7 @@ std::string RuntimeFolder();
 // A lock named after the executable (flock on a file in the runtime folder). The kernel lets
 // go of it when the process dies, so a stale file never blocks a start.
 class InstanceLock {
-public:
+  public:
     // Takes the lock if it is free; held reports whether this process now owns it.
     explicit InstanceLock(const std::string& name);
     ~InstanceLock();
@@ -23,14 +23,14 @@ public:
 
     bool held() const { return m_fd >= 0; }
 
-private:
+  private:
     int m_fd = -1;
 };
 
 // A local socket named after a window title: the stand-in for a hidden window other processes
 // can find by that title.
 class InstanceMarker {
-public:
+  public:
     explicit InstanceMarker(const std::string& title);
     ~InstanceMarker();
     InstanceMarker(const InstanceMarker&) = delete;
@@ -42,7 +42,7 @@ public:
     // Whether some process answers under the title right now.
     static bool Exists(const std::string& title);
 
-private:
+  private:
     std::string m_title;
     std::unique_ptr<QLocalServer> m_server;
 };

@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-static void InitFotoshuttleResources() { Q_INIT_RESOURCE(fotoshuttle); }
+static void InitFotoshuttleResources() {
+    Q_INIT_RESOURCE(fotoshuttle);
+}
 
 namespace fotoshuttle {
 
@@ -19,6 +21,9 @@ const char* LoadStringResource(int id) {
     }
 }
 
-void InitResources() { InitFotoshuttleResources(); }
+void InitResources() {
+    static const bool initialised = (InitFotoshuttleResources(), true);
+    (void)initialised;
+}
 
 }  // namespace fotoshuttle

@@ -25,9 +25,8 @@ std::string ProgramUnderTest::Install(const std::string& exeName) const {
 }
 
 void ProgramUnderTest::WriteValidIni(const std::string& folder) const {
-    WriteFile(folder + "/Fotoshuttle.ini", "[ProgramData]\nsrc_folder=" + in() +
-                                               "\ndst_folder=" + out() +
-                                               "\nduration=1000\ndelaytime=1000\n");
+    WriteFile(folder + "/Fotoshuttle.ini", "[ProgramData]\nsrc_folder=" + in() + "\ndst_folder=" +
+                                               out() + "\nduration=1000\ndelaytime=1000\n");
 }
 
 std::unique_ptr<QProcess> ProgramUnderTest::Start(const std::string& exePath,

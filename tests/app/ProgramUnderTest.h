@@ -12,7 +12,7 @@ namespace fotoshuttle::testing {
 // A copy of the built program in a folder of its own, with input and output folders, a log
 // beside it and a working folder for its INI file, started as a real process.
 class ProgramUnderTest {
-public:
+  public:
     ProgramUnderTest();
 
     std::string Install(const std::string& exeName = "fotoshuttle") const;
@@ -33,13 +33,13 @@ public:
     // Waits until the program's hidden window can be found.
     bool WaitForMarker(int timeoutMs) const;
 
-private:
+  private:
     TempFolder m_root;
 };
 
 // An X server of its own for tests that must close a box as a user does.
 class VirtualDisplay {
-public:
+  public:
     VirtualDisplay();
     ~VirtualDisplay();
     bool running() const { return !m_display.empty(); }
@@ -47,7 +47,7 @@ public:
     // Presses Return in the visible window with exactly this title; false if none appears.
     bool PressReturnIn(const std::string& title, int timeoutMs) const;
 
-private:
+  private:
     QProcess m_server;
     std::string m_display;
 };

@@ -19,7 +19,7 @@ using testing::ReadFile;
 using testing::WriteFile;
 
 class AppendLogTest : public ::testing::Test {
-protected:
+  protected:
     // Records the waits instead of sleeping; runs an optional action during the wait.
     RetryWait RecordingWait(std::function<void()> duringWait = {}) {
         return [this, duringWait](std::chrono::milliseconds delay) {

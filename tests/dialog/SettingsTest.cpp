@@ -13,7 +13,7 @@ namespace {
 using testing::WriteFile;
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     SettingsTest() {
         ::mkdir(m_in.c_str(), 0700);
         ::mkdir(m_out.c_str(), 0700);
@@ -37,8 +37,14 @@ TEST_F(SettingsTest, DurationIsCheckedInDecimalAndKeptInHexadecimal) {
         const char* text;
         int expected;
     } cases[] = {
-        {"1000", 4096}, {"3000", 12288}, {"2000ms", 8192}, {"999", 1000},
-        {"0x2000", 1000}, {"FFFF", 1000}, {"-5000", 1000}, {"x5", 1000},
+        {"1000", 4096},
+        {"3000", 12288},
+        {"2000ms", 8192},
+        {"999", 1000},
+        {"0x2000", 1000},
+        {"FFFF", 1000},
+        {"-5000", 1000},
+        {"x5", 1000},
         {"  1000  ", 4096},
         {"99999999999", 2147483647},  // saturates instead of wrapping to a negative wait
     };
@@ -54,8 +60,8 @@ TEST_F(SettingsTest, DelayTimeIsDecimalWithAMinimum) {
     struct Case {
         const char* text;
         int expected;
-    } cases[] = {{"2500", 2500}, {"", 1000}, {"abc", 1000}, {"999", 1000}, {"0x5000", 1000},
-                 {"4000 ms", 4000}};
+    } cases[] = {{"2500", 2500}, {"", 1000},       {"abc", 1000},
+                 {"999", 1000},  {"0x5000", 1000}, {"4000 ms", 4000}};
     for (const Case& c : cases) {
         WriteIni("1000", c.text);
         SettingsCheck check = LoadSettings(m_ini, m_log);
@@ -63,7 +69,8 @@ TEST_F(SettingsTest, DelayTimeIsDecimalWithAMinimum) {
         EXPECT_EQ(check.settings.delayTime, c.expected) << c.text;
     }
     // A missing key reads like an empty one.
-    WriteFile(m_ini, "[ProgramData]\nsrc_folder=" + m_in + "\ndst_folder=" + m_out + "\nduration=1000\n");
+    WriteFile(m_ini,
+              "[ProgramData]\nsrc_folder=" + m_in + "\ndst_folder=" + m_out + "\nduration=1000\n");
     EXPECT_EQ(LoadSettings(m_ini, m_log).settings.delayTime, 1000);
 }
 
@@ -124,7 +131,8 @@ TEST(LoadSettingsOrEndProcess, RefusalEndsTheProcessWithStatusZeroAfterTheBox) {
             boxes.SetEchoToStderr(true);
             LoadSettingsOrEndProcess(folder / "Fotoshuttle.ini");
         },
-        ::testing::ExitedWithCode(0), "\\[box\\] durationの設定が正しくありません。起動できません。");
+        ::testing::ExitedWithCode(0),
+        "\\[box\\] durationの設定が正しくありません。起動できません。");
 }
 
 }  // namespace

@@ -28,10 +28,10 @@ TEST(ProfileLookup, FollowsTheProfileRules) {
     } cases[] = {
         {"src_folder", "/scan/in"},  // key and section without regard to case, trimmed
         {"dst_folder", "/scan/out dir"},
-        {"duration", "1000"},        // comment skipped, first key wins
+        {"duration", "1000"},  // comment skipped, first key wins
         {"empty", ""},
         {"novalue", ""},
-        {"delaytime", ""},           // only the first matching section counts
+        {"delaytime", ""},  // only the first matching section counts
         {"missing", ""},
     };
     for (const Case& c : cases) {

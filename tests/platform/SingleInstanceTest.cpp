@@ -16,7 +16,7 @@ namespace fotoshuttle {
 namespace {
 
 class SingleInstanceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ::setenv("XDG_RUNTIME_DIR", m_runtime.path().c_str(), 1); }
     testing::TempFolder m_runtime;
 };

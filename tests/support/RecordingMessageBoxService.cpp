@@ -5,12 +5,13 @@
 
 namespace fotoshuttle::testing {
 
-RecordingMessageBoxService::RecordingMessageBoxService()
-    : m_previous(CurrentMessageBoxService()) {
+RecordingMessageBoxService::RecordingMessageBoxService() : m_previous(CurrentMessageBoxService()) {
     SetMessageBoxService(this);
 }
 
-RecordingMessageBoxService::~RecordingMessageBoxService() { SetMessageBoxService(m_previous); }
+RecordingMessageBoxService::~RecordingMessageBoxService() {
+    SetMessageBoxService(m_previous);
+}
 
 BoxAnswer RecordingMessageBoxService::Show(const std::string& text, BoxButtons buttons) {
     Shown shown{text, buttons, std::this_thread::get_id()};

@@ -14,7 +14,7 @@ namespace fotoshuttle::testing {
 // Records every box and answers it at once, or through a hook that may block the caller
 // (to hold a box "open" while a test looks at the program).
 class RecordingMessageBoxService : public MessageBoxService {
-public:
+  public:
     struct Shown {
         std::string text;
         BoxButtons buttons;
@@ -38,7 +38,7 @@ public:
     // Waits until at least count boxes were shown; false on time-out.
     bool WaitForCount(std::size_t count, int timeoutMs) const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<Shown> m_shown;

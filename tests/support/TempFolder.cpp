@@ -11,7 +11,8 @@
 namespace fotoshuttle::testing {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fotoshuttle-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "fotoshuttle-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) {
         m_path = pattern;
     }
