@@ -1,32 +1,17 @@
 #include "convert/ErrorLog.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <thread>
 
+#include "platform/ExclusiveFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/ProcessInfo.h"
 
 namespace fotoshuttle {
 namespace {
-
-// The file open for writing and locked against every other user, or -1.
-int OpenExclusively(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -57,10 +42,10 @@ bool AppendLog(const std::string& logPath, std::string_view entry) {
 }
 
 bool AppendLog(const std::string& logPath, std::string_view entry, const RetryWait& wait) {
-    int fd = OpenExclusively(logPath);
+    int fd = OpenExistingExclusively(logPath, O_WRONLY);
     if (fd < 0) {
         wait(kLogRetryDelay);
-        fd = OpenExclusively(logPath);
+        fd = OpenExistingExclusively(logPath, O_WRONLY);
     }
     if (fd < 0) {
         ShowMessageBox(std::string(kLogUnavailableMessage));

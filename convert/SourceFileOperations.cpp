@@ -1,29 +1,16 @@
 #include "convert/SourceFileOperations.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/ExclusiveFile.h"
+
 namespace fotoshuttle {
 namespace {
-
-// An existing regular file opened read-write and locked against everyone else, or -1.
-int OpenExistingExclusively(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 class ScopedFd {
   public:
@@ -80,7 +67,7 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
 }
 
 bool PassFileTimesOn(const std::string& source, const std::string& output) {
-    ScopedFd sourceFd(OpenExistingExclusively(source));
+    ScopedFd sourceFd(OpenExistingExclusively(source, O_RDWR));
     if (sourceFd.get() < 0) {
         return false;
     }
@@ -88,7 +75,7 @@ bool PassFileTimesOn(const std::string& source, const std::string& output) {
     if (::fstat(sourceFd.get(), &times) != 0) {
         return false;
     }
-    ScopedFd outputFd(OpenExistingExclusively(output));
+    ScopedFd outputFd(OpenExistingExclusively(output, O_RDWR));
     if (outputFd.get() < 0) {
         return false;
     }
