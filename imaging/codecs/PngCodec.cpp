@@ -79,11 +79,6 @@ bool ReachesEndChunk(const std::uint8_t* data, std::size_t size) {
     return false;
 }
 
-int WriteToOutput(spng_ctx*, void* user, void* data, std::size_t length) {
-    auto* out = static_cast<OutputFile*>(user);
-    return out->Write(data, length) ? 0 : SPNG_IO_ERROR;
-}
-
 }  // namespace
 
 bool LooksLikePng(const std::uint8_t* data, std::size_t size) {
@@ -137,42 +132,6 @@ LoadResult DecodePng(const std::uint8_t* data, std::size_t size,
     }
     FinishDecodedPixels(*bitmap, DecodedLayout::TopDownRgbaStraight, background);
     return LoadResult{std::move(bitmap), LoadStatus::Ok};
-}
-
-bool EncodePng(const Bitmap& bitmap, OutputFile& out) {
-    SpngContext context(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!context) {
-        return false;
-    }
-    if (spng_set_png_stream(context.get(), WriteToOutput, &out) != 0) {
-        return false;
-    }
-    spng_ihdr header{};
-    header.width = static_cast<std::uint32_t>(bitmap.width);
-    header.height = static_cast<std::uint32_t>(bitmap.height);
-    header.bit_depth = 8;
-    header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-    if (spng_set_ihdr(context.get(), &header) != 0) {
-        return false;
-    }
-    if (spng_encode_image(context.get(), nullptr, 0, SPNG_FMT_PNG,
-                          SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE) != 0) {
-        return false;
-    }
-    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width) * 3;
-    std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[rowBytes]);
-    if (!row) {
-        return false;
-    }
-    int error = 0;
-    for (int y = 0; y < bitmap.height; ++y) {
-        BgraRowToRgb(bitmap.TopDownRow(y), row.get(), bitmap.width);
-        error = spng_encode_row(context.get(), row.get(), rowBytes);
-        if (error != 0 && error != SPNG_EOI) {
-            return false;
-        }
-    }
-    return error == SPNG_EOI && !out.Failed();
 }
 
 }  // namespace fotoshuttle
