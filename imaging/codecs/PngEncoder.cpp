@@ -7,6 +7,7 @@
 #include <new>
 
 #include "imaging/RowConversion.h"
+#include "imaging/codecs/ExactPalette.h"
 #include "imaging/codecs/PngCodec.h"
 
 namespace fotoshuttle {
@@ -51,68 +52,15 @@ bool WriteChunk(OutputFile& out, const char* type, const std::uint8_t* data, std
            out.Write(tail, sizeof tail);
 }
 
-// Open addressing over the 24-bit colours; stops at the 257th.
-class PaletteBuilder {
-  public:
-    static constexpr int kMaxColors = 256;
-
-    // Index of the colour, or -1 when the picture has more than 256.
-    int IndexOf(std::uint32_t rgb) {
-        std::uint32_t slot = (rgb * 0x9E3779B1u) >> (32 - kSlotBits);
-        while (true) {
-            if (m_keys[slot] == kEmpty) {
-                if (m_count == kMaxColors) {
-                    return -1;
-                }
-                m_keys[slot] = rgb;
-                m_indices[slot] = static_cast<std::uint8_t>(m_count);
-                m_colors[m_count] = rgb;
-                return m_count++;
-            }
-            if (m_keys[slot] == rgb) {
-                return m_indices[slot];
-            }
-            slot = (slot + 1) & (kSlots - 1);
-        }
-    }
-    int Count() const { return m_count; }
-    std::uint32_t Color(int index) const { return m_colors[index]; }
-
-  private:
-    static constexpr int kSlotBits = 10;
-    static constexpr std::uint32_t kSlots = 1u << kSlotBits;
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // no 24-bit colour has this value
-    std::uint32_t m_keys[kSlots] = {};
-    std::uint8_t m_indices[kSlots] = {};
-    std::uint32_t m_colors[kMaxColors] = {};
-    int m_count = 0;
-
-  public:
-    PaletteBuilder() { std::memset(m_keys, 0xFF, sizeof m_keys); }
-};
-
-// Fills the filtered rows with palette indices (filter byte 0) when the picture has at most
-// 256 colours: lossless, and a third of the truecolour data. False as soon as it has more.
-bool FilterAsPalette(const Bitmap& bitmap, std::uint8_t* filtered, PaletteBuilder& palette) {
+// Palette rows (filter byte 0) when the picture has at most 256 colours: lossless, and a
+// third of the truecolour data.
+bool FilterAsPalette(const Bitmap& bitmap, std::uint8_t* filtered, ExactPalette& palette) {
     const std::size_t stride = static_cast<std::size_t>(bitmap.width) + 1;
-    std::uint32_t lastColor = 0xFFFFFFFFu;  // matches no 24-bit colour
-    int lastIndex = 0;
+    if (!IndexExactColors(bitmap, filtered + 1, stride, palette)) {
+        return false;
+    }
     for (int y = 0; y < bitmap.height; ++y) {
-        const std::uint8_t* in = bitmap.TopDownRow(y);
-        std::uint8_t* row = filtered + stride * static_cast<std::size_t>(y);
-        row[0] = kFilterNone;
-        for (int x = 0; x < bitmap.width; ++x, in += 4) {
-            const std::uint32_t rgb =
-                (std::uint32_t{in[2]} << 16) | (std::uint32_t{in[1]} << 8) | std::uint32_t{in[0]};
-            if (rgb != lastColor) {
-                lastIndex = palette.IndexOf(rgb);
-                if (lastIndex < 0) {
-                    return false;
-                }
-                lastColor = rgb;
-            }
-            row[1 + x] = static_cast<std::uint8_t>(lastIndex);
-        }
+        filtered[stride * static_cast<std::size_t>(y)] = kFilterNone;
     }
     return true;
 }
@@ -148,7 +96,7 @@ bool EncodePng(const Bitmap& bitmap, OutputFile& out) {
     // Room for the truecolour rows; the palette rows take a third of it.
     const std::size_t truecolorBytes = (width * 3 + 1) * height;
     std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[truecolorBytes]);
-    auto palette = std::unique_ptr<PaletteBuilder>(new (std::nothrow) PaletteBuilder);
+    auto palette = std::unique_ptr<ExactPalette>(new (std::nothrow) ExactPalette);
     if (!filtered || !palette) {
         return false;
     }
@@ -185,7 +133,7 @@ bool EncodePng(const Bitmap& bitmap, OutputFile& out) {
         return false;
     }
     if (indexed) {
-        std::uint8_t entries[3 * PaletteBuilder::kMaxColors];
+        std::uint8_t entries[3 * ExactPalette::kMaxColors];
         for (int i = 0; i < palette->Count(); ++i) {
             const std::uint32_t rgb = palette->Color(i);
             entries[3 * i] = static_cast<std::uint8_t>(rgb >> 16);
