@@ -18,6 +18,10 @@ namespace {
 constexpr std::uint32_t kWatchMask =
     IN_CREATE | IN_MODIFY | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR | IN_DELETE_SELF;
 constexpr std::size_t kRememberedRenames = 256;
+// One file operation is a burst of events (a copy: the name appears, then the content grows).
+// Reading on until the folder has been quiet this long makes a burst wake once, not twice.
+constexpr int kBurstQuietMs = 20;
+constexpr int kBurstLimitMs = 250;
 
 using Clock = std::chrono::steady_clock;
 
@@ -76,6 +80,7 @@ WaitResult ChangeNotification::Wait(int timeoutMs) {
                 return WaitResult::Failed;
             }
             if (ConsumeEvents()) {
+                ConsumeBurst();
                 RenewSnapshot();
                 return WaitResult::Changed;
             }
@@ -133,6 +138,22 @@ bool ChangeNotification::ConsumeEvents() {
             if ((event.mask & IN_MOVED_TO) != 0 && !IsRenameWithinFolder(event.cookie)) {
                 changed = true;
             }
+        }
+    }
+}
+
+void ChangeNotification::ConsumeBurst() {
+    const auto limit = Clock::now() + std::chrono::milliseconds(kBurstLimitMs);
+    while (!m_broken && Clock::now() < limit) {
+        pollfd entry{m_fd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, std::min(kBurstQuietMs, RemainingMs(limit)));
+        if (ready == 0) {
+            return;
+        }
+        if (ready > 0) {
+            ConsumeEvents();
+        } else if (errno != EINTR) {
+            return;
         }
     }
 }

@@ -41,7 +41,8 @@ class ChangeNotification {
     ChangeNotification& operator=(const ChangeNotification&) = delete;
 
     // Waits at most timeoutMs (a negative value waits as long as poll can) for a change. The
-    // events of a change are consumed before it returns Changed, so one change wakes once.
+    // events of a change, and of the burst it belongs to, are consumed before it returns
+    // Changed, so one file operation wakes once.
     // Failed when the folder itself went away (deleted, unmounted) or the descriptor broke.
     WaitResult Wait(int timeoutMs);
 
@@ -56,6 +57,7 @@ class ChangeNotification {
 
     // Reads every queued event; true if one of them is a change.
     bool ConsumeEvents();
+    void ConsumeBurst();
     bool IsRenameWithinFolder(std::uint32_t cookie);
     bool SnapshotShowsChange();
     void RenewSnapshot();

@@ -146,8 +146,11 @@ WatcherHandle WatchFolder(const std::string& folder, int timeoutMs,
     job->progress = std::make_shared<WatcherProgress>();
     WatcherHandle handle(job->progress);
 
-    // Cleared here rather than by the new thread: a stop requested right after this call
-    // must not be undone by a thread that starts late.
+    // The earlier watcher is replaced before the flag is cleared, so there is no moment in
+    // which it could take the cleared flag for its own. The flag is cleared here rather than
+    // by the new thread: a stop requested right after this call must not be undone by a
+    // thread that starts late.
+    g_currentGeneration.store(job->generation);
     const int stopBefore = g_bStopWatch.exchange(0);
     g_liveWatchers.fetch_add(1);
     try {
@@ -158,7 +161,6 @@ WatcherHandle WatchFolder(const std::string& folder, int timeoutMs,
         ShowMessageBox(kCannotStartThread);
         return {};
     }
-    g_currentGeneration.store(job->generation);
     return handle;
 }
 
