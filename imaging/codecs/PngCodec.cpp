@@ -7,6 +7,7 @@
 #include <new>
 
 #include "imaging/RowConversion.h"
+#include "imaging/codecs/PngFastDecoder.h"
 
 namespace fotoshuttle {
 
@@ -89,6 +90,9 @@ LoadResult DecodePng(const std::uint8_t* data, std::size_t size,
                      const BackgroundColor& background) {
     if (!ReachesEndChunk(data, size)) {
         return LoadFailure(LoadStatus::Truncated);
+    }
+    if (BitmapHandle plain = DecodePlainPng(data, size, background)) {
+        return LoadResult{std::move(plain), LoadStatus::Ok};
     }
     SpngContext context(spng_ctx_new(0));
     if (!context) {
