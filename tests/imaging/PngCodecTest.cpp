@@ -1,6 +1,9 @@
-// The PNG writer picks a palette for pictures of at most 256 colours; both layouts must read
-// back exactly, in our decoder and in Qt's.
+// PNG writing and the fast reading path. The PNG writer picks a palette for pictures of at most 256
+// colours; both layouts must read back exactly, in our decoder and in Qt's.
 #include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
 
 #include <string>
 
@@ -45,6 +48,34 @@ TEST(PngEncoding, ChoosesPaletteUpTo256ColoursAndReadsBackExactly) {
         ASSERT_TRUE(ours && viaQt);
         EXPECT_EQ(testing::MaxChannelDifference(*bitmap, *ours, false), 0);
         EXPECT_EQ(testing::MaxChannelDifference(*bitmap, *viaQt, false), 0);
+    }
+}
+
+}  // namespace
+}  // namespace fotoshuttle
+
+namespace fotoshuttle {
+namespace {
+
+// Qt's writer uses every filter and many small IDAT chunks; our fast path and the general
+// decoder must both give Qt's pixels, opaque and translucent.
+TEST(PngDecoding, FilesWrittenByQtDecodeToQtsPixels) {
+    TempFolder folder;
+    for (const bool translucent : {false, true}) {
+        QImage image(613, 211, translucent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const auto n = static_cast<std::uint32_t>(x * x + y * 7) * 2654435761u;
+                image.setPixel(x, y, translucent ? n : (n | 0xFF000000u));
+            }
+        }
+        const std::string path = folder / (translucent ? "argb.png" : "rgb.png");
+        ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG"));
+        CPictureOperations operations;
+        BitmapHandle ours = operations.LoadPictureFile(path);
+        BitmapHandle viaQt = testing::DecodeWithQt(path, BackgroundColor{});
+        ASSERT_TRUE(ours && viaQt);
+        EXPECT_EQ(testing::MaxChannelDifference(*ours, *viaQt), 0) << path;
     }
 }
 
