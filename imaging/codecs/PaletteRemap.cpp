@@ -11,17 +11,19 @@ namespace {
 
 constexpr int kCellBits = 6;
 constexpr int kCells = 1 << (3 * kCellBits);
-constexpr std::uint8_t kUnknown = 0;  // cell entries hold index + 1
+// Cell entries hold index + 1, so 16 bits: index 255 of a full palette would wrap to "unknown".
+using Cell = std::uint16_t;
+constexpr Cell kUnknown = 0;
 
 class NearestColorCache {
   public:
-    NearestColorCache(const PaletteColor* palette, int count, std::uint8_t* cells)
+    NearestColorCache(const PaletteColor* palette, int count, Cell* cells)
         : m_palette(palette), m_count(count), m_cells(cells) {}
 
     int Lookup(int r, int g, int b) {
         const int cell = ((r >> 2) << (2 * kCellBits)) | ((g >> 2) << kCellBits) | (b >> 2);
         if (m_cells[cell] == kUnknown) {
-            m_cells[cell] = static_cast<std::uint8_t>(Nearest(r | 2, g | 2, b | 2) + 1);
+            m_cells[cell] = static_cast<Cell>(Nearest(r | 2, g | 2, b | 2) + 1);
         }
         return m_cells[cell] - 1;
     }
@@ -43,7 +45,7 @@ class NearestColorCache {
 
     const PaletteColor* m_palette;
     int m_count;
-    std::uint8_t* m_cells;
+    Cell* m_cells;
 };
 
 inline int Clamp(int value) {
@@ -61,11 +63,11 @@ bool RemapWithDithering(const Bitmap& bitmap, const PaletteColor* palette, int c
     // Errors in 1/16 units for the current and the next row, with one spare column each side.
     const std::size_t errorValues = (static_cast<std::size_t>(width) + 2) * 3;
     std::unique_ptr<int[]> errors(new (std::nothrow) int[errorValues * 2]);
-    std::unique_ptr<std::uint8_t[]> cells(new (std::nothrow) std::uint8_t[kCells]);
+    std::unique_ptr<Cell[]> cells(new (std::nothrow) Cell[kCells]);
     if (!errors || !cells) {
         return false;
     }
-    std::memset(cells.get(), kUnknown, kCells);
+    std::fill(cells.get(), cells.get() + kCells, kUnknown);
     std::fill(errors.get(), errors.get() + errorValues * 2, 0);
     NearestColorCache cache(palette, count, cells.get());
     int* current = errors.get();
