@@ -106,7 +106,11 @@ TEST_F(Faults, InputFolderRemovedDuringTheBatch) {
 
     EXPECT_EQ(summary.converted, 1);
     EXPECT_LE(summary.passes, 2) << "a folder that is gone ends the batch";
-    EXPECT_EQ(Log(), NotConvertedLine("b.tif") + NotConvertedLine("c.tif"));
+    // What vanished with the folder may or may not be logged; nothing else is.
+    const std::string log = Log();
+    EXPECT_TRUE(log == "" || log == NotConvertedLine("c.tif") ||
+                log == NotConvertedLine("b.tif") + NotConvertedLine("c.tif"))
+        << log;
     EXPECT_EQ(AllNames(m_out), (Names{"a.tif"}));
     EXPECT_EQ(m_observer.calls.back(), "restore");
 }
