@@ -145,12 +145,12 @@ bool CMenuDlg::OnInitDialog() {
     g_strTimestamp = "noheritage";
     SetChoicesEnabled(false);
     m_state = ControlState::Watching;
-    StartWatching();
+    StartWatcher();
     return true;
 }
 
-void CMenuDlg::StartWatching() {
-    fotoshuttle::StartWatching(m_receiver);
+void CMenuDlg::StartWatcher() {
+    StartWatching(m_receiver);
 }
 
 void CMenuDlg::SetChoicesEnabled(bool enabled) {
@@ -214,7 +214,7 @@ void CMenuDlg::OnStart() {
     EnterWatching();
     RefreshFolderList(m_lstSrc, g_strSrcFolder);
     RefreshFolderList(m_lstDst, g_strDstFolder);
-    StartWatching();
+    StartWatcher();
 }
 
 ChoiceControls CMenuDlg::ReadChoiceControls() {

@@ -71,7 +71,7 @@ class CMenuDlg : public QDialog, public CPictureOperations, private ConversionOb
     void OpenFolder(const std::string& folder);
     void OnOutputDoubleClicked();
     void CopyDroppedFiles(const QList<QUrl>& urls);
-    void StartWatching();
+    void StartWatcher();
     void RunConversion(bool manual);
 
     // What a conversion asks of the dialog besides the control states.
