@@ -1,0 +1,155 @@
+"""The program as a user meets it: started on a virtual desktop and driven from outside.
+
+Run one case:  /usr/bin/python3 test_desktop.py ProgramOnDesktopTest.test_second_start_ends_silently
+Needs FOTOSHUTTLE_PROGRAM (the built program) and FOTOSHUTTLE_CORPUS_DIR (test pictures).
+"""
+
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, ProgramFolder, missing_tools, wait_for  # noqa: E402
+
+PROGRAM = os.environ.get("FOTOSHUTTLE_PROGRAM", "")
+CORPUS = os.environ.get("FOTOSHUTTLE_CORPUS_DIR", "")
+
+WATCHING_STARTED = "フォルダ監視開始"
+TRAY_ITEMS = ["ダイアログを開く", "エラーログ表示", "終了"]
+EXIT_QUESTION = "終了します。よいですか？"
+
+# One picture of each input format, under the name it is dropped as.
+DROPPED_PICTURES = {
+    "scan.bmp": "bmpsuite/g/rgb24.bmp",
+    "chart.png": "pngsuite/basn2c08.png",
+    "porsche.gif": "gif-giflib/pic/porsche.gif",
+    "photo.jpg": "jpeg-libjpeg-turbo/testorig.jpg",
+    "jello.tif": "libtiff-pics/jello.tif",
+}
+
+
+class ProgramOnDesktopTest(unittest.TestCase):
+    def setUp(self):
+        missing = missing_tools()
+        self.assertFalse(missing, f"missing {missing}: run scripts/install-deps")
+        self.assertTrue(os.access(PROGRAM, os.X_OK), "FOTOSHUTTLE_PROGRAM is not set")
+        self.desk = Desktop()
+        self.desk.__enter__()
+        self.addCleanup(self.leave_desktop)
+        self.folder = ProgramFolder(self.desk.root)
+        self.folder.install(PROGRAM)
+        self.folder.write_ini()
+
+    def leave_desktop(self):
+        self.desk.close()
+        self.assertEqual(self.desk.leftover_processes(), [])
+        self.assertFalse(os.path.exists(self.desk.root))
+
+    def start_watching(self):
+        program = self.desk.start(self.folder)
+        title, texts, buttons = self.desk.close_box(program, WATCHING_STARTED)
+        self.assertEqual((title, buttons), ("fotoshuttle", ["OK"]))
+        return program
+
+    def assert_exited_cleanly(self, program, status):
+        self.assertEqual(status, 0)
+        self.assertFalse(os.path.exists(os.path.join(self.folder.src, "FORSTOP")))
+        self.assertIsNone(self.desk.tray_icon(program))
+        self.assertEqual(self.desk.visible_windows("Fotoshuttle"), [])
+
+    def test_watching_converts_dropped_pictures(self):
+        program = self.start_watching()
+        self.desk.wait_for_icon(program)
+        self.assertEqual(self.desk.tool_tip(program), "Fotoshuttle")
+
+        for name, source in DROPPED_PICTURES.items():
+            shutil.copyfile(os.path.join(CORPUS, source), os.path.join(self.folder.src, name))
+        outputs = {os.path.splitext(name)[0] + ".jpg" for name in DROPPED_PICTURES}
+        wait_for(lambda: set(os.listdir(self.folder.dst)) == outputs
+                 and not os.listdir(self.folder.src), "the converted pictures", timeout=90)
+        for name in outputs:
+            with open(os.path.join(self.folder.dst, name), "rb") as picture:
+                data = picture.read()
+            self.assertTrue(data.startswith(b"\xff\xd8\xff") and data.endswith(b"\xff\xd9"),
+                            name)
+        self.assertEqual(os.path.getsize(self.folder.log), 0)
+
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+        self.assertEqual(program.messages()[:2], [WATCHING_STARTED, EXIT_QUESTION])
+
+    def test_tray_menu_opens_dialog_and_exit_can_be_declined(self):
+        program = self.start_watching()
+        items, _ = self.desk.open_tray_menu(program)
+        self.assertEqual(items, TRAY_ITEMS)
+        self.desk.run(["xdotool", "key", "Escape"])
+        self.assertEqual(self.desk.visible_windows("Fotoshuttle"), [])
+
+        self.desk.choose_tray_item(program, "ダイアログを開く")
+        dialog = wait_for(lambda: self.desk.visible_windows("Fotoshuttle"), "the dialog")
+        self.assertEqual(len(dialog), 1)
+
+        self.desk.choose_tray_item(program, "終了")
+        self.desk.wait_for_box(program, EXIT_QUESTION)
+        self.desk.press_in_box(program, "No", EXIT_QUESTION)
+        self.assertTrue(program.running())
+        self.assertEqual(self.desk.visible_windows("Fotoshuttle"), dialog)
+        self.assertFalse(os.path.exists(os.path.join(self.folder.src, "FORSTOP")))
+
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+
+    def test_second_start_ends_silently(self):
+        first = self.start_watching()
+        icon = self.desk.wait_for_icon(first)
+        second = self.desk.start(self.folder)
+        self.assertEqual(second.wait_exit(), 0)
+        with open(second.stderr_path, encoding="utf-8") as err:
+            self.assertEqual(err.read(), "")
+        self.assertTrue(first.running())
+        self.assertEqual(self.desk.tray_icon(first), icon)
+        self.assertEqual(self.desk.boxes(first), [])
+        self.assertEqual(self.desk.visible_windows("Fotoshuttle"), [])
+        self.assert_exited_cleanly(first, self.desk.exit_program(first))
+
+    def test_icon_returns_after_tray_host_restart(self):
+        program = self.start_watching()
+        self.desk.wait_for_icon(program)
+        self.desk.stop_tray_host()
+        self.desk.start_tray_host()
+        self.desk.wait_for_icon(program)
+        self.assertEqual(self.desk.open_tray_menu(program)[0], TRAY_ITEMS)
+        self.desk.run(["xdotool", "key", "Escape"])
+        self.assertEqual(self.desk.tool_tip(program), "Fotoshuttle")
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+
+    def test_start_up_refusals(self):
+        duration = "durationの設定が正しくありません。起動できません。"
+        cases = [
+            ("no INI file", lambda f: os.remove(f.ini), duration),
+            ("empty duration", lambda f: f.write_ini(duration=""), duration),
+            ("missing input folder", lambda f: os.rmdir(f.src),
+             "入力folderの設定が正しくありません。起動できません。"),
+            ("missing output folder", lambda f: os.rmdir(f.dst),
+             "出力folderの設定が正しくありません。起動できません。"),
+            ("missing log", lambda f: os.remove(f.log),
+             "Fotoshuttle_log.txtがありません。起動できません。"),
+        ]
+        for name, spoil, text in cases:
+            with self.subTest(name):
+                folder = ProgramFolder(os.path.join(self.desk.root, name.replace(" ", "-")))
+                folder.install(PROGRAM)
+                folder.write_ini()
+                spoil(folder)
+                program = self.desk.start(folder)
+                title, texts, buttons = self.desk.wait_for_box(program, text)
+                self.assertEqual((title, texts, buttons), ("fotoshuttle", [text], ["OK"]))
+                # The icon is already there when a setting is refused.
+                self.assertIsNotNone(self.desk.tray_icon(program))
+                self.desk.press_in_box(program, "OK", text)
+                self.assertEqual(program.wait_exit(), 0)
+                self.assertEqual(program.messages(), [text])
+                self.assertEqual(os.listdir(folder.dst) if os.path.isdir(folder.dst) else [], [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
