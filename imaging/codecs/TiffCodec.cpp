@@ -9,6 +9,7 @@
 #include <new>
 
 #include "imaging/RowConversion.h"
+#include "imaging/codecs/LzwEncoder.h"
 
 namespace fotoshuttle {
 
@@ -339,6 +340,10 @@ bool EncodeTiff(const Bitmap& bitmap, OutputFile& out) {
         return false;
     }
     TIFF* t = tiff.get();
+    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width) * 3;
+    // About 128 KiB of pixels per strip: few strips, each a fresh LZW table.
+    const auto rowsPerStrip = static_cast<std::uint32_t>(std::clamp<std::size_t>(
+        (std::size_t{128} << 10) / rowBytes, 1, static_cast<std::size_t>(bitmap.height)));
     const bool tagged =
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(bitmap.width)) &&
         TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(bitmap.height)) &&
@@ -349,18 +354,31 @@ bool EncodeTiff(const Bitmap& bitmap, OutputFile& out) {
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
         // Differences of neighbouring pixels halve a photograph's LZW data.
         TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     if (!tagged) {
         return false;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width) * 3;
-    std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[rowBytes]);
-    if (!row) {
+    // Strips are differenced and compressed here, then written as they are.
+    const std::size_t stripBytes = rowBytes * rowsPerStrip;
+    std::unique_ptr<std::uint8_t[]> strip(new (std::nothrow) std::uint8_t[stripBytes]);
+    std::unique_ptr<std::uint8_t[]> encoded(
+        new (std::nothrow) std::uint8_t[LzwEncoder::MaxEncodedBytes(stripBytes)]);
+    LzwEncoder encoder;
+    if (!strip || !encoded || !encoder.Init()) {
         return false;
     }
-    for (int y = 0; y < bitmap.height; ++y) {
-        BgraRowToRgb(bitmap.TopDownRow(y), row.get(), bitmap.width);
-        if (TIFFWriteScanline(t, row.get(), static_cast<std::uint32_t>(y), 0) < 0) {
+    const auto height = static_cast<std::uint32_t>(bitmap.height);
+    for (std::uint32_t first = 0, index = 0; first < height; first += rowsPerStrip, ++index) {
+        const std::uint32_t rows = std::min(rowsPerStrip, height - first);
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            std::uint8_t* row = strip.get() + rowBytes * r;
+            BgraRowToRgb(bitmap.TopDownRow(static_cast<int>(first + r)), row, bitmap.width);
+            for (std::size_t i = rowBytes - 1; i >= 3; --i) {
+                row[i] = static_cast<std::uint8_t>(row[i] - row[i - 3]);
+            }
+        }
+        const std::size_t size = encoder.EncodeStrip(strip.get(), rowBytes * rows, encoded.get());
+        if (TIFFWriteRawStrip(t, index, encoded.get(), static_cast<tmsize_t>(size)) < 0) {
             return false;
         }
     }
