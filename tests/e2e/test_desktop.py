@@ -5,7 +5,9 @@ Needs FOTOSHUTTLE_PROGRAM (the built program) and FOTOSHUTTLE_CORPUS_DIR (test p
 """
 
 import os
+import shlex
 import shutil
+import subprocess
 import sys
 import unittest
 
@@ -13,6 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Desktop, ProgramFolder, missing_tools, wait_for  # noqa: E402
 
 PROGRAM = os.environ.get("FOTOSHUTTLE_PROGRAM", "")
+BUILD_DIR = os.environ.get("FOTOSHUTTLE_BUILD_DIR", "")
 CORPUS = os.environ.get("FOTOSHUTTLE_CORPUS_DIR", "")
 
 WATCHING_STARTED = "フォルダ監視開始"
@@ -29,7 +32,7 @@ DROPPED_PICTURES = {
 }
 
 
-class ProgramOnDesktopTest(unittest.TestCase):
+class DesktopCase(unittest.TestCase):
     def setUp(self):
         missing = missing_tools()
         self.assertFalse(missing, f"missing {missing}: run scripts/install-deps")
@@ -58,6 +61,8 @@ class ProgramOnDesktopTest(unittest.TestCase):
         self.assertIsNone(self.desk.tray_icon(program))
         self.assertEqual(self.desk.visible_windows("Fotoshuttle"), [])
 
+
+class ProgramOnDesktopTest(DesktopCase):
     def test_watching_converts_dropped_pictures(self):
         program = self.start_watching()
         self.desk.wait_for_icon(program)
@@ -149,6 +154,65 @@ class ProgramOnDesktopTest(unittest.TestCase):
                 self.assertEqual(program.wait_exit(), 0)
                 self.assertEqual(program.messages(), [text])
                 self.assertEqual(os.listdir(folder.dst) if os.path.isdir(folder.dst) else [], [])
+
+
+def read_desktop_entry(path):
+    with open(path, encoding="utf-8") as entry:
+        lines = [line.rstrip("\n") for line in entry]
+    return dict(line.split("=", 1) for line in lines[1:] if "=" in line)
+
+
+class InstalledProgramTest(DesktopCase):
+    def install(self, prefix, home, *args):
+        env = {k: v for k, v in os.environ.items() if k not in ("DESTDIR", "XDG_CONFIG_HOME")}
+        env["HOME"] = home
+        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix, *args], env=env,
+                       check=True, capture_output=True)
+
+    def test_autostart_entry_starts_the_installed_program(self):
+        prefix = os.path.join(self.desk.root, "prefix")
+        home = os.path.join(self.desk.root, "home")
+        self.install(prefix, home)
+        self.assertFalse(os.path.exists(os.path.join(home, ".config")))
+        self.install(prefix, home, "--component", "autostart")
+
+        entry = read_desktop_entry(os.path.join(home, ".config/autostart/fotoshuttle.desktop"))
+        menu = read_desktop_entry(os.path.join(prefix, "share/applications/fotoshuttle.desktop"))
+        app_dir = entry["Path"]
+        self.assertEqual(app_dir, os.path.join(prefix, "opt/fotoshuttle"))
+        self.assertEqual((menu["Path"], menu["Exec"], menu["Icon"]),
+                         (app_dir, entry["Exec"], "fotoshuttle"))
+        for size in (32, 64, 256):
+            self.assertTrue(os.path.isfile(os.path.join(
+                prefix, f"share/icons/hicolor/{size}x{size}/apps/fotoshuttle.png")))
+        log = os.path.join(app_dir, "Fotoshuttle_log.txt")
+        self.assertEqual(os.path.getsize(log), 0)
+
+        # Started as the session starts it: the entry's command in the entry's folder.
+        installed = ProgramFolder(self.desk.root, bin_dir=app_dir, work=app_dir,
+                                  src=os.path.join(app_dir, "in"),
+                                  dst=os.path.join(app_dir, "out"))
+        program = self.desk.start(installed, exe=shlex.split(entry["Exec"])[0], cwd=app_dir)
+        self.desk.close_box(program, WATCHING_STARTED)
+        self.desk.wait_for_icon(program)
+        shutil.copyfile(os.path.join(CORPUS, DROPPED_PICTURES["chart.png"]),
+                        os.path.join(installed.src, "chart.png"))
+        wait_for(lambda: os.listdir(installed.dst) == ["chart.jpg"]
+                 and not os.listdir(installed.src), "the converted picture", timeout=90)
+        self.assertEqual(self.desk.exit_program(program), 0)
+
+        # Installing again keeps what the user has made of the settings and the log.
+        with open(log, "a") as changed:
+            changed.write("kept\r\n")
+        with open(installed.ini, "a") as changed:
+            changed.write("; mine\n")
+        with open(installed.ini) as ini:
+            settings = ini.read()
+        self.install(prefix, home)
+        with open(log) as kept:
+            self.assertEqual(kept.read(), "kept\n")
+        with open(installed.ini) as ini:
+            self.assertEqual(ini.read(), settings)
 
 
 if __name__ == "__main__":
