@@ -11,10 +11,12 @@
 namespace fotoshuttle {
 
 bool LooksLikeTiff(const std::uint8_t* data, std::size_t size);
-// The first page, through libtiff's RGBA reader (any layout and compression it knows).
+// The first page: plain 8-bit RGB strips read directly, any other layout and compression
+// libtiff knows through its RGBA reader.
 LoadResult DecodeTiff(const std::uint8_t* data, std::size_t size,
                       const BackgroundColor& background);
-// 8-bit RGB, LZW, strips.
+// 8-bit RGB, LZW with the horizontal predictor (imaging/codecs/LzwEncoder.h), strips of
+// about 128 KiB.
 bool EncodeTiff(const Bitmap& bitmap, OutputFile& out);
 
 }  // namespace fotoshuttle
