@@ -1,7 +1,7 @@
 """The program as a user meets it: started on a virtual desktop and driven from outside.
 
 Run one case:  /usr/bin/python3 test_desktop.py ProgramOnDesktopTest.test_second_start_ends_silently
-Needs FOTOSHUTTLE_PROGRAM (the built program) and FOTOSHUTTLE_CORPUS_DIR (test pictures).
+Needs FOTOSHUTTLE_PROGRAM (the built program) and, for the installation, FOTOSHUTTLE_BUILD_DIR.
 """
 
 import os
@@ -16,20 +16,14 @@ from desktop import Desktop, ProgramFolder, missing_tools, wait_for  # noqa: E40
 
 PROGRAM = os.environ.get("FOTOSHUTTLE_PROGRAM", "")
 BUILD_DIR = os.environ.get("FOTOSHUTTLE_BUILD_DIR", "")
-CORPUS = os.environ.get("FOTOSHUTTLE_CORPUS_DIR", "")
+PICTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pictures")
 
 WATCHING_STARTED = "フォルダ監視開始"
 TRAY_ITEMS = ["ダイアログを開く", "エラーログ表示", "終了"]
 EXIT_QUESTION = "終了します。よいですか？"
 
-# One picture of each input format, under the name it is dropped as.
-DROPPED_PICTURES = {
-    "scan.bmp": "bmpsuite/g/rgb24.bmp",
-    "chart.png": "pngsuite/basn2c08.png",
-    "porsche.gif": "gif-giflib/pic/porsche.gif",
-    "photo.jpg": "jpeg-libjpeg-turbo/testorig.jpg",
-    "jello.tif": "libtiff-pics/jello.tif",
-}
+# One small picture of each input format.
+DROPPED_PICTURES = sorted(os.listdir(PICTURES))
 
 
 class DesktopCase(unittest.TestCase):
@@ -68,8 +62,10 @@ class ProgramOnDesktopTest(DesktopCase):
         self.desk.wait_for_icon(program)
         self.assertEqual(self.desk.tool_tip(program), "Fotoshuttle")
 
-        for name, source in DROPPED_PICTURES.items():
-            shutil.copyfile(os.path.join(CORPUS, source), os.path.join(self.folder.src, name))
+        self.assertEqual({os.path.splitext(name)[1] for name in DROPPED_PICTURES},
+                         {".bmp", ".gif", ".jpg", ".png", ".tif"})
+        for name in DROPPED_PICTURES:
+            shutil.copyfile(os.path.join(PICTURES, name), os.path.join(self.folder.src, name))
         outputs = {os.path.splitext(name)[0] + ".jpg" for name in DROPPED_PICTURES}
         wait_for(lambda: set(os.listdir(self.folder.dst)) == outputs
                  and not os.listdir(self.folder.src), "the converted pictures", timeout=90)
@@ -195,8 +191,7 @@ class InstalledProgramTest(DesktopCase):
         program = self.desk.start(installed, exe=shlex.split(entry["Exec"])[0], cwd=app_dir)
         self.desk.close_box(program, WATCHING_STARTED)
         self.desk.wait_for_icon(program)
-        shutil.copyfile(os.path.join(CORPUS, DROPPED_PICTURES["chart.png"]),
-                        os.path.join(installed.src, "chart.png"))
+        shutil.copyfile(os.path.join(PICTURES, "chart.png"), os.path.join(installed.src, "chart.png"))
         wait_for(lambda: os.listdir(installed.dst) == ["chart.jpg"]
                  and not os.listdir(installed.src), "the converted picture", timeout=90)
         self.assertEqual(self.desk.exit_program(program), 0)
