@@ -141,7 +141,7 @@ class Desktop:
                     if not k.startswith(("DBUS_", "XDG_SESSION", "WAYLAND", "QT_"))
                     and k not in ("DISPLAY", "XAUTHORITY", "SESSION_MANAGER")}
         self.env.update({MARKER: self.root, "XDG_RUNTIME_DIR": self.runtime,
-                         "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", "NO_AT_BRIDGE": "0"})
+                         "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
         self.helpers = {}
         self.programs = []
         self.display = None
@@ -451,6 +451,21 @@ class Desktop:
         target = items.index(text)
         keys = ["Down"] * (target - selected) + ["Up"] * (selected - target) + ["Return"]
         self.run(["xdotool", "key", "--delay", "80", *keys])
+
+    def click_icon(self, program, button, repeat=1):
+        icon = self.wait_for_icon(program)
+        time.sleep(0.6)
+        self.run(["xdotool", "mousemove", "--window", icon, "11", "11",
+                  "click", "--repeat", str(repeat), "--delay", "100", str(button)])
+
+    def program_windows(self, program):
+        """The program's mapped top-level windows (the icon included)."""
+        result = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.pid)],
+                          check=False)
+        return sorted(result.stdout.split())
+
+    def x_socket(self):
+        return f"/tmp/.X11-unix/X{self.display[1:]}"
 
     def visible_windows(self, title):
         result = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],

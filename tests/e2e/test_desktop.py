@@ -9,6 +9,7 @@ import shlex
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -39,7 +40,9 @@ class DesktopCase(unittest.TestCase):
         self.folder.write_ini()
 
     def leave_desktop(self):
+        socket = self.desk.x_socket()
         self.desk.close()
+        self.assertFalse(os.path.exists(socket))
         self.assertEqual(self.desk.leftover_processes(), [])
         self.assertFalse(os.path.exists(self.desk.root))
 
@@ -81,6 +84,14 @@ class ProgramOnDesktopTest(DesktopCase):
 
     def test_tray_menu_opens_dialog_and_exit_can_be_declined(self):
         program = self.start_watching()
+        # Only the right button opens the menu: a left click and a double click do nothing.
+        self.desk.wait_for_icon(program)
+        windows = self.desk.program_windows(program)
+        self.desk.click_icon(program, 1)
+        self.desk.click_icon(program, 1, repeat=2)
+        time.sleep(1.0)
+        self.assertEqual(self.desk.program_windows(program), windows)
+
         items, _ = self.desk.open_tray_menu(program)
         self.assertEqual(items, TRAY_ITEMS)
         self.desk.run(["xdotool", "key", "Escape"])
