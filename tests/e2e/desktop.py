@@ -37,7 +37,8 @@ PYTHON = "/usr/bin/python3"
 TIME_SCALE = float(os.environ.get("FOTOSHUTTLE_E2E_TIME_SCALE", "1"))
 WAIT_SECONDS = 30 * TIME_SCALE
 MARKER = "FOTOSHUTTLE_E2E_SESSION"
-TOOLS = ["Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop", "xdpyinfo", "dbus-daemon"]
+TOOLS = ["Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop", "xdpyinfo", "dbus-daemon",
+         "xdg-open"]
 
 _PR_SET_PDEATHSIG = 1
 _libc = ctypes.CDLL(None, use_errno=True)
@@ -300,8 +301,8 @@ class Desktop:
 
     # -- the program --------------------------------------------------------------------------
 
-    def start(self, folder, exe=None, cwd=None, accessible=True):
-        env = dict(self.env, QT_QPA_PLATFORM="xcb")
+    def start(self, folder, exe=None, cwd=None, accessible=True, **environment):
+        env = dict(self.env, QT_QPA_PLATFORM="xcb", **environment)
         if accessible:
             env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         stderr_path = os.path.join(self.logs, f"program-{len(self.programs)}.stderr")

@@ -110,6 +110,38 @@ class ProgramOnDesktopTest(DesktopCase):
 
         self.assert_exited_cleanly(program, self.desk.exit_program(program))
 
+    def test_error_log_opens_in_the_text_editor(self):
+        # The session's text editor is whatever the desktop associates with text files; here
+        # a program that keeps a copy of what it was asked to open.
+        applications = os.path.join(self.desk.root, "data", "applications")
+        os.makedirs(applications)
+        opened = os.path.join(self.desk.root, "opened.txt")
+        with open(os.path.join(applications, "editor.desktop"), "w") as entry:
+            entry.write("[Desktop Entry]\nType=Application\nName=Editor\n"
+                        f"Exec=cp %f {opened}\nMimeType=text/plain;\n")
+        with open(os.path.join(applications, "mimeapps.list"), "w") as associations:
+            associations.write("[Default Applications]\ntext/plain=editor.desktop\n")
+        with open(self.folder.log, "w") as log:
+            log.write("/somewhere/a.jpgは変換できませんでした。\r\n")
+
+        program = self.desk.start(self.folder, XDG_DATA_HOME=os.path.dirname(applications),
+                                  XDG_CONFIG_HOME=os.path.join(self.desk.root, "config"))
+        self.desk.close_box(program, WATCHING_STARTED)
+        self.desk.choose_tray_item(program, "エラーログ表示")
+        wait_for(lambda: os.path.exists(opened) and os.path.getsize(opened) > 0, "the editor")
+        with open(opened, encoding="utf-8") as copy, open(self.folder.log, encoding="utf-8") as log:
+            self.assertEqual(copy.read(), log.read())
+        self.assertEqual(self.desk.boxes(program), [])
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+
+    def test_error_log_without_an_opener_says_so(self):
+        program = self.desk.start(self.folder, PATH=os.path.join(self.desk.root, "empty"))
+        self.desk.close_box(program, WATCHING_STARTED)
+        self.desk.choose_tray_item(program, "エラーログ表示")
+        self.desk.close_box(program, "表示できません。")
+        self.assertTrue(program.running())
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+
     def test_second_start_ends_silently(self):
         first = self.start_watching()
         icon = self.desk.wait_for_icon(first)
