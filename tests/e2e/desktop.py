@@ -29,6 +29,7 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -150,6 +151,9 @@ class Desktop:
     # -- session ------------------------------------------------------------------------------
 
     def __enter__(self):
+        # A test run that is asked to stop still tidies up (a SIGKILL cannot be caught; the
+        # helpers then die with this process, only the temporary folder stays).
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
         try:
             self._start_session()
         except BaseException:
