@@ -15,6 +15,14 @@ Use (system Python, /usr/bin/python3, for pyatspi):
         desk.choose_tray_item(program, "ダイアログを開く")
         desk.exit_program(program)           # 終了 -> はい (Yes), waits for the process to end
 
+Also: desk.boxes(program) lists open message boxes as (title, texts, buttons), read through
+accessibility; desk.wait_for_box / press_in_box(program, "Yes", text) answer one;
+desk.open_tray_menu(program) gives the menu's texts; desk.tool_tip(program) hovers the icon;
+desk.stop_tray_host() / start_tray_host(); desk.visible_windows("Fotoshuttle");
+desk.screenshot(path); program.messages() is what the program printed for its boxes;
+desk.start(folder, NAME=value) adds to the program's environment. missing_tools() names
+what the machine lacks (scripts/install-deps installs it).
+
 Leaving the block kills everything the desktop started (the program included), found by a
 marker in their environment, and removes the temporary folder. desk.leftover_processes()
 tells whether anything survived. Every wait polls with a generous time-out (WAIT_SECONDS,
