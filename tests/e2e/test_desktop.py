@@ -166,6 +166,17 @@ class ProgramOnDesktopTest(DesktopCase):
         self.assertEqual(self.desk.tool_tip(program), "Fotoshuttle")
         self.assert_exited_cleanly(program, self.desk.exit_program(program))
 
+    def test_icon_docks_when_the_tray_host_comes_later(self):
+        # At logon the program may start before the panel.
+        self.desk.stop_tray_host()
+        program = self.start_watching()
+        time.sleep(1.5)
+        self.assertIsNone(self.desk.tray_icon(program))
+        self.desk.start_tray_host()
+        self.desk.wait_for_icon(program)
+        self.assertEqual(self.desk.tool_tip(program), "Fotoshuttle")
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+
     def test_start_up_refusals(self):
         duration = "durationの設定が正しくありません。起動できません。"
         cases = [
