@@ -1,7 +1,5 @@
 #include "imaging/Bitmap.h"
 
-#include <sys/mman.h>
-
 #include <cstdint>
 
 #include <new>
@@ -14,26 +12,6 @@ bool IsAcceptablePictureSize(std::uint64_t width, std::uint64_t height) {
     }
     return width * height <= kMaxPicturePixels;
 }
-
-namespace {
-
-// A photograph's pixels fill tens of megabytes that are written once, front to back; in
-// 2 MiB pages that costs a few hundred page faults instead of tens of thousands. Only a hint:
-// where the kernel declines, nothing changes.
-void AskForHugePages(std::uint8_t* memory, std::size_t size) {
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-    if (size < 2 * kHugePage) {
-        return;
-    }
-    const auto begin = reinterpret_cast<std::uintptr_t>(memory);
-    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (begin + size) & ~(kHugePage - 1);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
-}
-
-}  // namespace
 
 BitmapHandle CreateBitmap(int width, int height, int bitsPerPixel) {
     if (width < 1 || height < 1 ||
@@ -53,7 +31,6 @@ BitmapHandle CreateBitmap(int width, int height, int bitsPerPixel) {
     if (!bitmap->pixels) {
         return nullptr;
     }
-    AskForHugePages(bitmap->pixels.get(), bitmap->PixelBytes());
     return bitmap;
 }
 
