@@ -376,6 +376,11 @@ class Desktop:
                  or all(text not in box[1] for box in self.boxes(program)),
                  f"the box {text!r} to close", interval=0.3)
 
+    def press_button(self, program, button):
+        """Presses a button of the program's dialog (or of any box) by its text."""
+        wait_for(lambda: self._a11y("press", program.pid, button).returncode == 0,
+                 f"pressing {button!r}", interval=0.3)
+
     def close_box(self, program, text):
         """Waits for the box with this text and closes it with its OK button."""
         box = self.wait_for_box(program, text)

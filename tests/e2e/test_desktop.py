@@ -110,6 +110,29 @@ class ProgramOnDesktopTest(DesktopCase):
 
         self.assert_exited_cleanly(program, self.desk.exit_program(program))
 
+    def test_stop_watching_and_convert_by_hand(self):
+        program = self.start_watching()
+        self.desk.choose_tray_item(program, "ダイアログを開く")
+        wait_for(lambda: self.desk.visible_windows("Fotoshuttle"), "the dialog")
+        self.desk.press_button(program, "監視中止")
+        self.desk.close_box(program, "フォルダ監視終了")
+
+        picture = os.path.join(self.folder.src, "photo.jpg")
+        shutil.copyfile(os.path.join(PICTURES, "photo.jpg"), picture)
+        time.sleep(3.0)  # three times the delay: watching would have converted it by now
+        self.assertTrue(os.path.exists(picture))
+        self.assertEqual(os.listdir(self.folder.dst), [])
+
+        self.desk.press_button(program, "手動で変換")
+        wait_for(lambda: os.listdir(self.folder.dst) == ["photo.jpg"]
+                 and not os.path.exists(picture), "the conversion by hand")
+        self.desk.press_button(program, "手動で変換")
+        self.desk.close_box(program, "処理対象の画像はありません")
+
+        self.desk.press_button(program, "監視開始")
+        self.desk.close_box(program, WATCHING_STARTED)
+        self.assert_exited_cleanly(program, self.desk.exit_program(program))
+
     def test_error_log_opens_in_the_text_editor(self):
         # The session's text editor is whatever the desktop associates with text files; here
         # a program that keeps a copy of what it was asked to open.
