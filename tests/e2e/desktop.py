@@ -16,7 +16,7 @@ Use (system Python, /usr/bin/python3, for pyatspi):
         desk.exit_program(program)           # 終了 -> はい (Yes), waits for the process to end
 
 Also: desk.boxes(program) lists open message boxes as (title, texts, buttons), read through
-accessibility; desk.wait_for_box / press_in_box(program, "Yes", text) answer one;
+accessibility; desk.answer(program, text, yes=True) answers a Yes/No box, close_box an OK box;
 desk.open_tray_menu(program) gives the menu's texts; desk.tool_tip(program) hovers the icon;
 desk.stop_tray_host() / start_tray_host(); desk.visible_windows("Fotoshuttle");
 desk.screenshot(path); program.messages() is what the program printed for its boxes;
@@ -490,9 +490,17 @@ class Desktop:
                           check=False)
         return result.stdout.split()
 
+    def answer(self, program, text, yes):
+        """Answers the Yes/No box with this text (the buttons' texts follow Qt's language)."""
+        _, _, buttons = self.wait_for_box(program, text)
+        wanted = {"Yes", "はい"} if yes else {"No", "いいえ"}
+        chosen = [button for button in buttons if button in wanted]
+        if not chosen:
+            raise AssertionError(f"no {'Yes' if yes else 'No'} button among {buttons}")
+        self.press_in_box(program, chosen[0], text)
+
     def exit_program(self, program):
         """終了 -> はい (Yes); returns the exit status."""
         self.choose_tray_item(program, "終了")
-        self.wait_for_box(program, "終了します。よいですか？")
-        self.press_in_box(program, "Yes", "終了します。よいですか？")
+        self.answer(program, "終了します。よいですか？", yes=True)
         return program.wait_exit()

@@ -102,8 +102,7 @@ class ProgramOnDesktopTest(DesktopCase):
         self.assertEqual(len(dialog), 1)
 
         self.desk.choose_tray_item(program, "終了")
-        self.desk.wait_for_box(program, EXIT_QUESTION)
-        self.desk.press_in_box(program, "No", EXIT_QUESTION)
+        self.desk.answer(program, EXIT_QUESTION, yes=False)
         self.assertTrue(program.running())
         self.assertEqual(self.desk.visible_windows("Fotoshuttle"), dialog)
         self.assertFalse(os.path.exists(os.path.join(self.folder.src, "FORSTOP")))
