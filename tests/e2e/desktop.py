@@ -414,6 +414,10 @@ class Desktop:
                 return children
         return []
 
+    def tray_is_empty(self):
+        """True when the tray host shows no icon at all, whoever's."""
+        return all(width <= 1 or height <= 1 for _, width, height in self._panel_children())
+
     def window_pid(self, window):
         match = re.search(r"= (\d+)", self.run(["xprop", "-id", window, "_NET_WM_PID"],
                                                 check=False).stdout)

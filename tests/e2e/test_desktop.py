@@ -55,7 +55,7 @@ class DesktopCase(unittest.TestCase):
     def assert_exited_cleanly(self, program, status):
         self.assertEqual(status, 0)
         self.assertFalse(os.path.exists(os.path.join(self.folder.src, "FORSTOP")))
-        self.assertIsNone(self.desk.tray_icon(program))
+        wait_for(self.desk.tray_is_empty, "the icon to leave the tray")
         self.assertEqual(self.desk.visible_windows("Fotoshuttle"), [])
 
 
