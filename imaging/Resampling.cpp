@@ -105,10 +105,12 @@ BitmapHandle ResampleSeparable(const Bitmap* source, int newWidth, int newHeight
         return slot[s];
     };
     // A reduction jumps over rows, which the processor's own prefetching does not follow
-    // across page boundaries: the next output row's source rows are asked for ahead.
+    // across page boundaries: the next output row's source rows are asked for ahead, when
+    // the samples are close enough to read every cache line of them anyway.
     const std::size_t rowBytes = source->RowBytes();
+    const bool denseSamples = source->width / newWidth < 16;
     auto prefetchRow = [&](int row) {
-        if (row == slotRow[0] || row == slotRow[1]) {
+        if (!denseSamples || row == slotRow[0] || row == slotRow[1]) {
             return;
         }
         const std::uint8_t* first = source->MemoryRow(row);
