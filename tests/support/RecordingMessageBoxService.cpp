@@ -11,6 +11,8 @@ RecordingMessageBoxService::RecordingMessageBoxService() : m_previous(CurrentMes
 
 RecordingMessageBoxService::~RecordingMessageBoxService() {
     SetMessageBoxService(m_previous);
+    // A box raised by a watcher thread may still be recording: let it finish first.
+    std::lock_guard lock(m_mutex);
 }
 
 BoxAnswer RecordingMessageBoxService::Show(const std::string& text, BoxButtons buttons) {
@@ -26,8 +28,9 @@ BoxAnswer RecordingMessageBoxService::Show(const std::string& text, BoxButtons b
             std::fprintf(stderr, "[box] %s\n", text.c_str());
             std::fflush(stderr);
         }
+        // Under the lock, so the service is never destroyed while the notice is under way.
+        m_changed.notify_all();
     }
-    m_changed.notify_all();
     return hook ? hook(shown) : answer;
 }
 
