@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Reader in{data, size};
     const int width = static_cast<int>(in.Next(300)) + 1;
     const int height = static_cast<int>(in.Next(300)) + 1;
-    // Targets from 0 (refused) to a little beyond 4x enlargement; 1 in 64 far wider or taller.
-    int newWidth = static_cast<int>(in.Next(1200));
-    int newHeight = static_cast<int>(in.Next(1200));
+    // Targets from 0 (refused) to twice the largest source; 1 in 64 four times wider or taller.
+    int newWidth = static_cast<int>(in.Next(600));
+    int newHeight = static_cast<int>(in.Next(600));
     const std::uint32_t shape = in.Next(64);
     if (shape == 0) {
         newWidth = newWidth * 4 + 1;
