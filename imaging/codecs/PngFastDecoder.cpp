@@ -171,7 +171,8 @@ BitmapHandle DecodePlainPng(const std::uint8_t* data, std::size_t size,
             const bool critical = (chunk[4] & 0x20) == 0;
             reachedEnd = std::memcmp(chunk + 4, "IEND", 4) == 0;
             if (std::memcmp(chunk + 4, "tRNS", 4) == 0 ||
-                (critical && !reachedEnd && std::memcmp(chunk + 4, "PLTE", 4) != 0)) {
+                (critical && !reachedEnd && std::memcmp(chunk + 4, "PLTE", 4) != 0) ||
+                (critical && !ChunkChecksumHolds(chunk, length))) {
                 return nullptr;
             }
         }
