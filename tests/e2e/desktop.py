@@ -498,7 +498,9 @@ class Desktop:
         """Answers the Yes/No box with this text (the buttons' texts follow Qt's language)."""
         _, _, buttons = self.wait_for_box(program, text)
         wanted = {"Yes", "はい"} if yes else {"No", "いいえ"}
-        chosen = [button for button in buttons if button in wanted]
+        # Translated buttons carry their access key: "はい(Y)".
+        chosen = [button for button in buttons
+                  if re.sub(r"\(&?\w\)$", "", button.replace("&", "")) in wanted]
         if not chosen:
             raise AssertionError(f"no {'Yes' if yes else 'No'} button among {buttons}")
         self.press_in_box(program, chosen[0], text)
