@@ -34,13 +34,6 @@ bool ChunkChecksumHolds(const std::uint8_t* chunk, std::uint32_t length) {
     return libdeflate_crc32(0, chunk + 4, length + 4) == ReadBigEndian32(chunk + 8 + length);
 }
 
-inline int Paeth(int a, int b, int c) {
-    const int pa = b > c ? b - c : c - b;
-    const int pb = a > c ? a - c : c - a;
-    const int pc = (a + b - 2 * c) < 0 ? -(a + b - 2 * c) : a + b - 2 * c;
-    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-}
-
 #if defined(__x86_64__) || defined(_M_X64)
 inline __m128i Load4(const std::uint8_t* p) {
     std::int32_t value;
@@ -116,6 +109,12 @@ bool UnfilterRow(std::uint8_t filter, const std::uint8_t* raw, const std::uint8_
             UnfilterPaethSse2(raw, above, out, rowBytes, channels);
 #else
             for (std::size_t i = 0; i < rowBytes; ++i) {
+                auto Paeth = [](int a, int b, int c) {
+                    const int pa = b > c ? b - c : c - b;
+                    const int pb = a > c ? a - c : c - a;
+                    const int pc = (a + b - 2 * c) < 0 ? -(a + b - 2 * c) : a + b - 2 * c;
+                    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+                };
                 const int a = i >= bpp ? out[i - bpp] : 0;
                 const int c = i >= bpp ? above[i - bpp] : 0;
                 out[i] = static_cast<std::uint8_t>(raw[i] + Paeth(a, above[i], c));
