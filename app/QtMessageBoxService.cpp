@@ -36,6 +36,14 @@ QMessageBox* MakeBox(const std::string& text, BoxButtons buttons) {
     return box;
 }
 
+// Only the caller waits for the answer; the program's other windows stay usable.
+void ShowWithoutModality(QMessageBox* box) {
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
 BoxAnswer AnswerOf(int result, BoxButtons buttons) {
     if (buttons == BoxButtons::Ok) {
         return BoxAnswer::Ok;
@@ -63,16 +71,13 @@ BoxAnswer QtMessageBoxService::Show(const std::string& text, BoxButtons buttons)
         // The caller waits in a loop of its own while the box is open; the box holds up no
         // other window, so the tray menu and the watcher's notices are still served.
         std::unique_ptr<QMessageBox> box(MakeBox(text, buttons));
-        box->setWindowModality(Qt::NonModal);
         QEventLoop loop;
         int result = QMessageBox::NoButton;
         QObject::connect(box.get(), &QMessageBox::finished, &loop, [&](int answer) {
             result = answer;
             loop.quit();
         });
-        box->show();
-        box->raise();
-        box->activateWindow();
+        ShowWithoutModality(box.get());
         loop.exec();
         return AnswerOf(result, buttons);
     }
@@ -82,7 +87,6 @@ BoxAnswer QtMessageBoxService::Show(const std::string& text, BoxButtons buttons)
         [text, buttons, pending] {
             QMessageBox* box = MakeBox(text, buttons);
             box->setAttribute(Qt::WA_DeleteOnClose);
-            box->setWindowModality(Qt::NonModal);
             QObject::connect(box, &QMessageBox::finished, box, [buttons, pending](int result) {
                 {
                     std::lock_guard lock(pending->mutex);
@@ -91,9 +95,7 @@ BoxAnswer QtMessageBoxService::Show(const std::string& text, BoxButtons buttons)
                 }
                 pending->answered.notify_all();
             });
-            box->show();
-            box->raise();
-            box->activateWindow();
+            ShowWithoutModality(box);
         },
         Qt::QueuedConnection);
     std::unique_lock lock(pending->mutex);

@@ -32,6 +32,22 @@ class CorpusDecoding : public ::testing::Test {
     LoadResult Load(const std::string& relative) {
         return m_operations.LoadPictureFileDetailed(CorpusPath(relative));
     }
+    // Every file with the extension in these suite folders loads, except the refused ones.
+    void ExpectSuitesLoad(std::initializer_list<const char*> folders, const std::string& extension,
+                          const std::set<std::string>& refused) {
+        for (const std::string folder : folders) {
+            for (const std::string& name : FilesIn(CorpusPath(folder))) {
+                if (!EndsWith(name, extension)) {
+                    continue;
+                }
+                const std::string relative = folder + "/" + name;
+                SCOPED_TRACE(relative);
+                LoadResult result = Load(relative);
+                EXPECT_EQ(static_cast<bool>(result.bitmap), refused.count(relative) == 0)
+                    << LoadStatusName(result.status);
+            }
+        }
+    }
     CPictureOperations m_operations;
 };
 
@@ -93,19 +109,9 @@ TEST_F(CorpusDecoding, GifSuitesDecodeExceptTheirBrokenFiles) {
         // LZW minimum code size 11, beyond the format's 8: giflib refuses it.
         "gif-pillow/issue_2811.gif",
     };
-    for (const std::string folder : {"gif-giflib/pic", "gif-giflib/malformed", "gif-giflib/tests",
-                                     "gif-giflib/doc/whatsinagif", "gif-pillow"}) {
-        for (const std::string& name : FilesIn(CorpusPath(folder))) {
-            if (!EndsWith(name, ".gif")) {
-                continue;
-            }
-            const std::string relative = folder + "/" + name;
-            SCOPED_TRACE(relative);
-            LoadResult result = Load(relative);
-            EXPECT_EQ(static_cast<bool>(result.bitmap), refused.count(relative) == 0)
-                << LoadStatusName(result.status);
-        }
-    }
+    ExpectSuitesLoad({"gif-giflib/pic", "gif-giflib/malformed", "gif-giflib/tests",
+                      "gif-giflib/doc/whatsinagif", "gif-pillow"},
+                     ".gif", refused);
     // Transparent pixels show the background.
     LoadResult transparent = Load("gif-giflib/doc/whatsinagif/sample_1_trans.gif");
     ASSERT_TRUE(transparent.bitmap);
@@ -156,19 +162,8 @@ TEST_F(CorpusDecoding, JpegSuitesDecodeExceptTheirBrokenFiles) {
         // 12-bit samples: beyond the 8-bit library.
         "jpeg-libjpeg-turbo/monkey12.jpg",
     };
-    for (const std::string folder :
-         {"jpeg-pillow", "jpeg-libjpeg-turbo", "jpeg-exif-orientation"}) {
-        for (const std::string& name : FilesIn(CorpusPath(folder))) {
-            if (!EndsWith(name, ".jpg")) {
-                continue;
-            }
-            const std::string relative = folder + "/" + name;
-            SCOPED_TRACE(relative);
-            LoadResult result = Load(relative);
-            EXPECT_EQ(static_cast<bool>(result.bitmap), refused.count(relative) == 0)
-                << LoadStatusName(result.status);
-        }
-    }
+    ExpectSuitesLoad({"jpeg-pillow", "jpeg-libjpeg-turbo", "jpeg-exif-orientation"}, ".jpg",
+                     refused);
     EXPECT_EQ(Load("jpeg-pillow/truncated_jpeg.jpg").status, LoadStatus::Truncated);
     EXPECT_EQ(Load("jpeg-libjpeg-turbo/monkey12.jpg").status, LoadStatus::Unsupported);
 }
