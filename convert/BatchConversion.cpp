@@ -1,7 +1,9 @@
 #include "convert/BatchConversion.h"
 
+#include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -27,6 +29,16 @@ constexpr FormatRoutine kFormatTable[] = {
     {".tif", &CPictureOperations::SaveAsTiff},
 };
 
+// A second thread only pays where it can run beside this one.
+bool MayRunOnTwoProcessors() {
+    cpu_set_t processors;
+    CPU_ZERO(&processors);
+    if (::sched_getaffinity(0, sizeof processors, &processors) != 0) {
+        return false;
+    }
+    return CPU_COUNT(&processors) > 1;
+}
+
 }  // namespace
 
 BatchSettings CurrentBatchSettings(std::uint32_t backgroundArgb) {
@@ -42,7 +54,10 @@ BatchSettings CurrentBatchSettings(std::uint32_t backgroundArgb) {
 
 BatchConverter::BatchConverter(CPictureOperations& operations, ConversionObserver& observer,
                                BatchSettings settings)
-    : m_operations(operations), m_observer(observer), m_settings(std::move(settings)) {}
+    : m_operations(operations),
+      m_observer(observer),
+      m_settings(std::move(settings)),
+      m_ahead(operations) {}
 
 void BatchConverter::Reset() {
     m_summary = BatchSummary{};
@@ -52,6 +67,7 @@ void BatchConverter::Reset() {
     m_parkedFailures.clear();
     m_settleWaits = 0;
     m_sameFolder = IsSameFolder(m_settings.sourceFolder, m_settings.outputFolder);
+    m_decodesAhead = m_settings.decodeAhead && MayRunOnTwoProcessors();
     m_operations.SetBackgroundColor(m_settings.backgroundArgb);
 }
 
@@ -112,12 +128,14 @@ void BatchConverter::RunPassesAndTidy(std::vector<std::string> listing) {
     m_observer.RestoreControlState();
 }
 
+bool BatchConverter::IsPending(const std::string& entry) const {
+    return IsEligibleEntry(entry) && !m_settled.contains(entry);
+}
+
 int BatchConverter::CountPending(const std::vector<std::string>& listing) const {
     int pending = 0;
     for (const std::string& entry : listing) {
-        if (IsEligibleEntry(entry) && !m_settled.contains(entry)) {
-            ++pending;
-        }
+        pending += IsPending(entry) ? 1 : 0;
     }
     return pending;
 }
@@ -125,7 +143,7 @@ int BatchConverter::CountPending(const std::vector<std::string>& listing) const 
 bool BatchConverter::OnlyDeferredPending(const std::vector<std::string>& listing) const {
     bool any = false;
     for (const std::string& entry : listing) {
-        if (IsEligibleEntry(entry) && !m_settled.contains(entry)) {
+        if (IsPending(entry)) {
             if (!m_deferrals.contains(entry)) {
                 return false;
             }
@@ -136,11 +154,14 @@ bool BatchConverter::OnlyDeferredPending(const std::vector<std::string>& listing
 }
 
 void BatchConverter::RunPass(const std::vector<std::string>& listing) {
-    for (const std::string& entry : listing) {
-        if (!IsEligibleEntry(entry) || m_settled.contains(entry)) {
-            continue;
-        }
-        switch (ConvertEntry(entry)) {
+    auto next = std::find_if(listing.begin(), listing.end(),
+                             [this](const std::string& entry) { return IsPending(entry); });
+    while (next != listing.end()) {
+        const std::string& entry = *next;
+        // Converting an entry settles at most that entry, so its successor is known now.
+        next = std::find_if(next + 1, listing.end(),
+                            [this](const std::string& later) { return IsPending(later); });
+        switch (ConvertEntry(entry, next == listing.end() ? nullptr : &*next)) {
             case EntryOutcome::Converted:
                 ++m_summary.converted;
                 break;
@@ -152,9 +173,11 @@ void BatchConverter::RunPass(const std::vector<std::string>& listing) {
                 break;
         }
     }
+    m_ahead.Discard();
 }
 
-BatchConverter::EntryOutcome BatchConverter::ConvertEntry(const std::string& entry) {
+BatchConverter::EntryOutcome BatchConverter::ConvertEntry(const std::string& entry,
+                                                          const std::string* nextEntry) {
     const std::string sourcePath = SourcePath(entry);
     const std::string outputName = OutputEntryName(entry, m_options.format);
     const std::string outputPath = m_settings.outputFolder + "/" + outputName;
@@ -170,7 +193,13 @@ BatchConverter::EntryOutcome BatchConverter::ConvertEntry(const std::string& ent
     Attempt attempt;
     if (routine != nullptr && !WouldReplaceInputFile(entry, outputName) &&
         !CollidesInBatch(entry, outputName)) {
-        attempt = AttemptConversion(sourcePath, outputPath, routine, ReadFileSignature(sourcePath));
+        DecodedSource source =
+            m_decodesAhead ? m_ahead.Take(sourcePath) : DecodeSource(m_operations, sourcePath);
+        if (m_decodesAhead && nextEntry != nullptr) {
+            // Read while this one is saved; its own turn checks again whether it is converted.
+            m_ahead.Start(SourcePath(*nextEntry));
+        }
+        attempt = AttemptConversion(std::move(source), outputPath, routine);
         if (attempt.incomplete) {
             switch (JudgeIncomplete(entry, sourcePath)) {
                 case Incomplete::TryLater:
@@ -204,27 +233,25 @@ BatchConverter::EntryOutcome BatchConverter::ConvertEntry(const std::string& ent
     return attempt.saved ? EntryOutcome::Converted : EntryOutcome::NotConverted;
 }
 
-BatchConverter::Attempt BatchConverter::AttemptConversion(
-    const std::string& sourcePath, const std::string& outputPath, SaveRoutine routine,
-    const std::optional<FileSignature>& before) {
+BatchConverter::Attempt BatchConverter::AttemptConversion(DecodedSource source,
+                                                          const std::string& outputPath,
+                                                          SaveRoutine routine) {
     Attempt attempt;
-    BitmapHandle loaded = m_operations.LoadPictureFile(sourcePath);
-    if (!loaded) {
-        const LoadStatus status = m_operations.LoadPictureFileDetailed(sourcePath).status;
-        attempt.incomplete = status == LoadStatus::Truncated || (before && before->size == 0) ||
+    const std::string& sourcePath = source.path;
+    const std::optional<FileSignature>& before = source.before;
+    if (!source.picture) {
+        attempt.incomplete = source.failure == LoadStatus::Truncated ||
+                             (before && before->size == 0) ||
                              before != ReadFileSignature(sourcePath);
         return attempt;
     }
-    BitmapHandle resized;
-    const Bitmap* toSave = loaded.get();
+    BitmapHandle picture = std::move(source.picture);
     if (m_options.Resizes()) {
-        resized = m_operations.ResizeBitmap(loaded.get(), m_options.width, m_options.height);
-        toSave = resized.get();
+        picture = m_operations.ResizeBitmap(picture.get(), m_options.width, m_options.height);
     }
     const std::string temporaryPath = NextTemporaryPath();
-    const int saved = (m_operations.*routine)(temporaryPath, toSave);
-    loaded.reset();
-    resized.reset();
+    const int saved = (m_operations.*routine)(temporaryPath, picture.get());
+    picture.reset();
     if (saved != 1) {
         RemoveFile(temporaryPath);
         return attempt;

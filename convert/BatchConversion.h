@@ -13,6 +13,7 @@
 
 #include "convert/ConversionObserver.h"
 #include "convert/ConversionOptions.h"
+#include "convert/DecodeAhead.h"
 #include "convert/SourceFileOperations.h"
 #include "imaging/PictureOperations.h"
 
@@ -42,6 +43,9 @@ struct BatchSettings {
     // How often one picture may be put off in a batch while it keeps changing. Beyond that it
     // is left untouched and unlogged for a later batch (its further writes start one).
     int maxDeferrals = 10;
+    // Decode the next picture on a second thread while the current one is resized and saved
+    // (only where the process may run on more than one processor).
+    bool decodeAhead = true;
 };
 
 struct BatchSummary {
@@ -103,11 +107,12 @@ class BatchConverter {
     std::vector<std::string> ListSourceFolder();
     void RunPassesAndTidy(std::vector<std::string> listing);
     void RunPass(const std::vector<std::string>& listing);
+    bool IsPending(const std::string& entry) const;
     int CountPending(const std::vector<std::string>& listing) const;
     bool OnlyDeferredPending(const std::vector<std::string>& listing) const;
-    EntryOutcome ConvertEntry(const std::string& entry);
-    Attempt AttemptConversion(const std::string& sourcePath, const std::string& outputPath,
-                              SaveRoutine routine, const std::optional<FileSignature>& before);
+    EntryOutcome ConvertEntry(const std::string& entry, const std::string* nextEntry);
+    Attempt AttemptConversion(DecodedSource source, const std::string& outputPath,
+                              SaveRoutine routine);
     bool WouldReplaceInputFile(const std::string& entry, const std::string& outputName) const;
     bool CollidesInBatch(const std::string& entry, const std::string& outputName) const;
     Incomplete JudgeIncomplete(const std::string& entry, const std::string& sourcePath);
@@ -131,6 +136,8 @@ class BatchConverter {
     std::vector<std::pair<std::string, std::string>> m_parkedFailures;  // parked, original
     int m_settleWaits = 0;
     unsigned m_temporaryCounter = 0;
+    bool m_decodesAhead = false;
+    DecodeAhead m_ahead;
 };
 
 }  // namespace fotoshuttle

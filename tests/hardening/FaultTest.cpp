@@ -26,21 +26,23 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The real operations, with something done to the folders just before a given picture loads.
+// The real operations, with something done to the folders just before the second picture is
+// saved: the first is then complete and the second already read, whether the batch reads it
+// ahead or not.
 class OperationsWithAnIntruder : public CPictureOperations {
   public:
-    OperationsWithAnIntruder(std::string trigger, std::function<void()> intrude)
-        : m_trigger(std::move(trigger)), m_intrude(std::move(intrude)) {}
-    BitmapHandle LoadPictureFile(const std::string& path) override {
-        if (path == m_trigger && m_intrude) {
-            std::exchange(m_intrude, nullptr)();
+    explicit OperationsWithAnIntruder(std::function<void()> intrude)
+        : m_intrude(std::move(intrude)) {}
+    int SaveAsTiff(const std::string& path, const Bitmap* bitmap) override {
+        if (++m_saves == 2) {
+            m_intrude();
         }
-        return CPictureOperations::LoadPictureFile(path);
+        return CPictureOperations::SaveAsTiff(path, bitmap);
     }
 
   private:
-    std::string m_trigger;
     std::function<void()> m_intrude;
+    int m_saves = 0;
 };
 
 class Faults : public BatchConversionFixture {
@@ -59,8 +61,7 @@ class Faults : public BatchConversionFixture {
 
 TEST_F(Faults, OutputFolderRemovedDuringTheBatch) {
     WriteSources();
-    OperationsWithAnIntruder operations(In("b.png"),
-                                        [this] { std::filesystem::remove_all(m_out); });
+    OperationsWithAnIntruder operations([this] { std::filesystem::remove_all(m_out); });
 
     BatchSummary summary = RunBatch(Options(".tif"), operations);
 
@@ -70,7 +71,7 @@ TEST_F(Faults, OutputFolderRemovedDuringTheBatch) {
 
 TEST_F(Faults, OutputFolderTurnedReadOnlyDuringTheBatch) {
     WriteSources();
-    OperationsWithAnIntruder operations(In("b.png"), [this] { ::chmod(m_out.c_str(), 0555); });
+    OperationsWithAnIntruder operations([this] { ::chmod(m_out.c_str(), 0555); });
 
     BatchSummary summary = RunBatch(Options(".tif"), operations);
 
@@ -100,7 +101,7 @@ TEST_F(Faults, SourceRemovedBetweenListingAndLoading) {
 
 TEST_F(Faults, InputFolderRemovedDuringTheBatch) {
     WriteSources();
-    OperationsWithAnIntruder operations(In("b.png"), [this] { std::filesystem::remove_all(m_in); });
+    OperationsWithAnIntruder operations([this] { std::filesystem::remove_all(m_in); });
 
     BatchSummary summary = RunBatch(Options(".tif"), operations);
 
