@@ -125,6 +125,7 @@ void BatchConverter::RunPassesAndTidy(std::vector<std::string> listing) {
     TidySourceFolder();
     ListSourceFolder();
     m_observer.ShowOutputListing(ListFolder(m_settings.outputFolder));
+    ReleaseSparePixelBuffers();
     m_observer.RestoreControlState();
 }
 

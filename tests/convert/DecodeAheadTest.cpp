@@ -156,6 +156,16 @@ TEST_F(BatchConversionFixture, ReadingAheadLeavesSavingToTheBatchThreadInListOrd
     }
 }
 
+TEST_F(BatchConversionFixture, ABatchHoldsNoPictureMemoryOnceItHasEnded) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.png"}) {
+        WritePicture(In(name), 800, 600);
+    }
+
+    EXPECT_EQ(RunBatch(Options(".bmp")).converted, 3);
+
+    EXPECT_EQ(SparePixelBytes(), 0u);
+}
+
 // Another program replaces a picture after the batch has read it ahead and before its turn:
 // the batch notices, reads it again and converts what is there now.
 class OperationsReplacingTheNextPicture : public CPictureOperations {
