@@ -125,7 +125,6 @@ void BatchConverter::RunPassesAndTidy(std::vector<std::string> listing) {
     TidySourceFolder();
     ListSourceFolder();
     m_observer.ShowOutputListing(ListFolder(m_settings.outputFolder));
-    ReleaseSparePixelBuffers();
     m_observer.RestoreControlState();
 }
 
@@ -196,7 +195,8 @@ BatchConverter::EntryOutcome BatchConverter::ConvertEntry(const std::string& ent
         !CollidesInBatch(entry, outputName)) {
         DecodedSource source =
             m_decodesAhead ? m_ahead.Take(sourcePath) : DecodeSource(m_operations, sourcePath);
-        if (m_decodesAhead && nextEntry != nullptr) {
+        if (m_decodesAhead && nextEntry != nullptr &&
+            ReadingAheadFits(SourcePath(*nextEntry), m_options.format)) {
             // Read while this one is saved; its own turn checks again whether it is converted.
             m_ahead.Start(SourcePath(*nextEntry));
         }

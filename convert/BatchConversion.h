@@ -43,8 +43,9 @@ struct BatchSettings {
     // How often one picture may be put off in a batch while it keeps changing. Beyond that it
     // is left untouched and unlogged for a later batch (its further writes start one).
     int maxDeferrals = 10;
-    // Decode the next picture on a second thread while the current one is resized and saved
-    // (only where the process may run on more than one processor).
+    // Decode the next picture on a second thread while the current one is resized and saved,
+    // where the process may run on more than one processor and the memory allows (see
+    // ReadingAheadFits).
     bool decodeAhead = true;
 };
 

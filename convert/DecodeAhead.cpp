@@ -1,7 +1,9 @@
 #include "convert/DecodeAhead.h"
 
 #include <system_error>
+
 #include <utility>
+#include "imaging/PictureDecoder.h"
 
 namespace fotoshuttle {
 
@@ -14,6 +16,10 @@ DecodedSource DecodeSource(CPictureOperations& operations, const std::string& pa
         source.failure = operations.LoadPictureFileDetailed(path).status;
     }
     return source;
+}
+
+bool ReadingAheadFits(const std::string& nextPath, const std::string& outputFormat) {
+    return outputFormat != ".png" && FileStartsLikeJpeg(nextPath);
 }
 
 DecodeAhead::DecodeAhead(CPictureOperations& operations) : m_operations(operations) {}

@@ -22,6 +22,14 @@ struct DecodedSource {
 // Reads the picture at path through the operations' LoadPictureFile.
 DecodedSource DecodeSource(CPictureOperations& operations, const std::string& path);
 
+// Whether the next picture may be read while the current one is saved: the batch then holds two
+// pictures with the working memory of a decoding and of a save, which stays below three
+// pictures only where both need little besides their pictures. JPEG decoding holds the file
+// (about a tenth of the picture); PNG, BMP, GIF and TIFF decoding hold a file or inflated rows
+// of up to a picture's size, and saving a PNG holds filtered rows and the compressed stream,
+// about one picture more.
+bool ReadingAheadFits(const std::string& nextPath, const std::string& outputFormat);
+
 // Decodes the next source of a batch on a second thread while the batch goes on with the
 // current one. Only reading happens there: everything that changes a file stays with the
 // caller. At most one picture is decoded ahead, so a batch holds at most two decoded pictures.

@@ -27,7 +27,7 @@ BitmapHandle CreateBitmap(int width, int height, int bitsPerPixel) {
     bitmap->height = height;
     bitmap->bitsPerPixel = bitsPerPixel;
     // Not value-initialised: every decoder and the resampler write every byte.
-    bitmap->pixels = AcquirePixelBuffer(bitmap->PixelBytes());
+    bitmap->pixels.reset(new (std::nothrow) std::uint8_t[bitmap->PixelBytes()]);
     if (!bitmap->pixels) {
         return nullptr;
     }

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "imaging/PixelMemory.h"
-
 namespace fotoshuttle {
 
 // Largest picture the program accepts, in pixels: 2^28 (268,435,456, e.g. 16384 x 16384).
@@ -21,7 +19,7 @@ struct Bitmap {
     int width = 0;
     int height = 0;
     int bitsPerPixel = 32;
-    PixelBuffer pixels;
+    std::unique_ptr<std::uint8_t[]> pixels;
 
     std::size_t RowBytes() const { return static_cast<std::size_t>(width) * 4; }
     std::size_t PixelBytes() const { return RowBytes() * static_cast<std::size_t>(height); }

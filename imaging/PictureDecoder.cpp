@@ -1,5 +1,8 @@
 #include "imaging/PictureDecoder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <string_view>
 
 #include "imaging/FileBytes.h"
@@ -67,6 +70,17 @@ LoadResult DecodePictureFile(const std::string& path, const BackgroundColor& bac
         return LoadFailure(read);
     }
     return DecodePictureData(file.data.get(), file.size, background);
+}
+
+bool FileStartsLikeJpeg(const std::string& path) {
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (file < 0) {
+        return false;
+    }
+    std::uint8_t start[3] = {};
+    const ssize_t got = ::read(file, start, sizeof start);
+    ::close(file);
+    return got == static_cast<ssize_t>(sizeof start) && LooksLikeJpeg(start, sizeof start);
 }
 
 }  // namespace fotoshuttle

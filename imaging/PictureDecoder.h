@@ -16,4 +16,7 @@ LoadResult DecodePictureData(const std::uint8_t* data, std::size_t size,
                              const BackgroundColor& background);
 LoadResult DecodePictureFile(const std::string& path, const BackgroundColor& background);
 
+// True when the file's first bytes are those of a JPEG (reads only those).
+bool FileStartsLikeJpeg(const std::string& path);
+
 }  // namespace fotoshuttle
