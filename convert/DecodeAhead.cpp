@@ -1,8 +1,8 @@
 #include "convert/DecodeAhead.h"
 
 #include <system_error>
-
 #include <utility>
+
 #include "imaging/PictureDecoder.h"
 
 namespace fotoshuttle {
