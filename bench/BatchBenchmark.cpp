@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/SilentObserver.h"
 #include "convert/BatchConversion.h"
 #include "platform/MessageBoxService.h"
 
@@ -18,15 +19,6 @@ namespace {
 constexpr int kPictures = 8;
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1280;
-
-class SilentObserver : public ConversionObserver {
-  public:
-    void EnterBusy(bool) override {}
-    void ShowSourceListing(const std::vector<std::string>&) override {}
-    void ShowOutputListing(const std::vector<std::string>&) override {}
-    void RestoreControlState() override {}
-    ChoiceControls ReadChoiceControls() override { return {}; }
-};
 
 // A real photograph scaled to the benchmark's size, so every codec sees photographic content.
 const Bitmap& Photograph() {

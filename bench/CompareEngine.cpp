@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bench/SilentObserver.h"
 #include "convert/BatchConversion.h"
 #include "imaging/PictureOperations.h"
 
@@ -53,15 +54,6 @@ int Usage() {
     return 2;
 }
 
-class SilentObserver : public fotoshuttle::ConversionObserver {
-  public:
-    void EnterBusy(bool) override {}
-    void ShowSourceListing(const std::vector<std::string>&) override {}
-    void ShowOutputListing(const std::vector<std::string>&) override {}
-    void RestoreControlState() override {}
-    fotoshuttle::ChoiceControls ReadChoiceControls() override { return {}; }
-};
-
 struct BatchRun {
     bool ahead = false;
     std::string sourceFolder;
@@ -88,7 +80,7 @@ bool PrepareBatch(const BatchRun& run, const std::vector<std::string>& inputs) {
 int RunBatch(const BatchRun& run, const OutputFormat& format, const std::string& folder,
              int newWidth, int newHeight) {
     CPictureOperations operations;
-    SilentObserver observer;
+    fotoshuttle::SilentObserver observer;
     fotoshuttle::BatchSettings settings;
     settings.sourceFolder = run.sourceFolder;
     settings.outputFolder = folder;

@@ -1,6 +1,5 @@
 #include "convert/BatchConversion.h"
 
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include "convert/FolderListing.h"
 #include "convert/PictureNames.h"
 #include "platform/MessageBoxService.h"
+#include "platform/ProcessInfo.h"
 #include "platform/ProcessState.h"
 
 namespace fotoshuttle {
@@ -28,16 +28,6 @@ constexpr FormatRoutine kFormatTable[] = {
     {".jpg", &CPictureOperations::SaveAsJpeg}, {".png", &CPictureOperations::SaveAsPng},
     {".tif", &CPictureOperations::SaveAsTiff},
 };
-
-// A second thread only pays where it can run beside this one.
-bool MayRunOnTwoProcessors() {
-    cpu_set_t processors;
-    CPU_ZERO(&processors);
-    if (::sched_getaffinity(0, sizeof processors, &processors) != 0) {
-        return false;
-    }
-    return CPU_COUNT(&processors) > 1;
-}
 
 }  // namespace
 
@@ -67,7 +57,8 @@ void BatchConverter::Reset() {
     m_parkedFailures.clear();
     m_settleWaits = 0;
     m_sameFolder = IsSameFolder(m_settings.sourceFolder, m_settings.outputFolder);
-    m_decodesAhead = m_settings.decodeAhead && MayRunOnTwoProcessors();
+    // A second thread only pays where it can run beside this one.
+    m_decodesAhead = m_settings.decodeAhead && MayRunOnMoreThanOneProcessor();
     m_operations.SetBackgroundColor(m_settings.backgroundArgb);
 }
 

@@ -8,28 +8,9 @@
 #include <cstdio>
 
 #include "platform/ExclusiveFile.h"
+#include "platform/FileDescriptor.h"
 
 namespace fotoshuttle {
-namespace {
-
-class ScopedFd {
-  public:
-    explicit ScopedFd(int fd) : m_fd(fd) {}
-    ~ScopedFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    ScopedFd(const ScopedFd&) = delete;
-    ScopedFd& operator=(const ScopedFd&) = delete;
-    int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
-}  // namespace
-
 void SetPlainAttributes(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -67,7 +48,7 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
 }
 
 bool PassFileTimesOn(const std::string& source, const std::string& output) {
-    ScopedFd sourceFd(OpenExistingExclusively(source, O_RDWR));
+    FileDescriptor sourceFd(OpenExistingExclusively(source, O_RDWR));
     if (sourceFd.get() < 0) {
         return false;
     }
@@ -75,7 +56,7 @@ bool PassFileTimesOn(const std::string& source, const std::string& output) {
     if (::fstat(sourceFd.get(), &times) != 0) {
         return false;
     }
-    ScopedFd outputFd(OpenExistingExclusively(output, O_RDWR));
+    FileDescriptor outputFd(OpenExistingExclusively(output, O_RDWR));
     if (outputFd.get() < 0) {
         return false;
     }

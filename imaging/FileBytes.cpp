@@ -8,27 +8,9 @@
 #include <cstring>
 #include <new>
 
+#include "platform/FileDescriptor.h"
+
 namespace fotoshuttle {
-
-namespace {
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
-}  // namespace
 
 LoadStatus ReadFileBytes(const std::string& path, FileBytes& out) {
     out = FileBytes{};

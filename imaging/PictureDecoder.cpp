@@ -11,6 +11,7 @@
 #include "imaging/codecs/JpegCodec.h"
 #include "imaging/codecs/PngCodec.h"
 #include "imaging/codecs/TiffCodec.h"
+#include "platform/FileDescriptor.h"
 
 namespace fotoshuttle {
 
@@ -73,13 +74,9 @@ LoadResult DecodePictureFile(const std::string& path, const BackgroundColor& bac
 }
 
 bool FileStartsLikeJpeg(const std::string& path) {
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (file < 0) {
-        return false;
-    }
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     std::uint8_t start[3] = {};
-    const ssize_t got = ::read(file, start, sizeof start);
-    ::close(file);
+    const ssize_t got = file.get() < 0 ? -1 : ::read(file.get(), start, sizeof start);
     return got == static_cast<ssize_t>(sizeof start) && LooksLikeJpeg(start, sizeof start);
 }
 

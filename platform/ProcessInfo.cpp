@@ -1,5 +1,6 @@
 #include "platform/ProcessInfo.h"
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,6 +50,13 @@ std::string CurrentDirectory() {
         buffer.resize(buffer.size() * 2);
     }
     return std::string(buffer.data());
+}
+
+bool MayRunOnMoreThanOneProcessor() {
+    cpu_set_t processors;
+    CPU_ZERO(&processors);
+    return ::sched_getaffinity(0, sizeof processors, &processors) == 0 &&
+           CPU_COUNT(&processors) > 1;
 }
 
 }  // namespace fotoshuttle

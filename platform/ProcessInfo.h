@@ -16,4 +16,7 @@ std::string ExecutableFolder();
 // The process's current directory; empty if it cannot be read (it was deleted, say).
 std::string CurrentDirectory();
 
+// True when the process may run on more than one processor at once (its affinity mask).
+bool MayRunOnMoreThanOneProcessor();
+
 }  // namespace fotoshuttle

@@ -2,7 +2,6 @@
 // results are those of a batch that reads one picture at a time, and everything that changes
 // a file still happens on the batch's own thread, in list order.
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,19 +11,13 @@
 #include <regex>
 #include <thread>
 
+#include "platform/ProcessInfo.h"
 #include "tests/convert/BatchConversionFixture.h"
 
 namespace fotoshuttle::testing {
 namespace {
 
 using Names = std::vector<std::string>;
-
-bool MayRunOnTwoProcessors() {
-    cpu_set_t processors;
-    CPU_ZERO(&processors);
-    return ::sched_getaffinity(0, sizeof processors, &processors) == 0 &&
-           CPU_COUNT(&processors) > 1;
-}
 
 // The sources of one batch: pictures told apart by their widths (100 + their place in the
 // list), a file that is no picture between them, and two pictures that map to one output.
@@ -56,10 +49,6 @@ class ObservedOperations : public CPictureOperations {
     int SaveAsTiff(const std::string& path, const Bitmap* bitmap) override {
         Note({"save", bitmap != nullptr ? bitmap->width : 0, path, std::this_thread::get_id()});
         return CPictureOperations::SaveAsTiff(path, bitmap);
-    }
-    int SaveAsPng(const std::string& path, const Bitmap* bitmap) override {
-        Note({"save", bitmap != nullptr ? bitmap->width : 0, path, std::this_thread::get_id()});
-        return CPictureOperations::SaveAsPng(path, bitmap);
     }
     int LoadsOnOtherThreads() {
         std::lock_guard lock(m_mutex);
@@ -118,7 +107,7 @@ TEST_F(BatchConversionFixture, ReadingAheadGivesTheFilesAndLogOfReadingOneAtATim
 }
 
 TEST_F(BatchConversionFixture, ReadingAheadLeavesSavingToTheBatchThreadInListOrder) {
-    if (!MayRunOnTwoProcessors()) {
+    if (!MayRunOnMoreThanOneProcessor()) {
         GTEST_SKIP() << "this process may use one processor only, so nothing is read ahead";
     }
     WriteMixedSources(m_in);
@@ -199,7 +188,7 @@ class OperationsReplacingTheNextPicture : public CPictureOperations {
         if (!m_replaced) {
             m_replaced = true;
             // Wait (a bounded time) for the read ahead, so the replacement comes after it.
-            for (int i = 0; i < 1000 && !m_nextRead && MayRunOnTwoProcessors(); ++i) {
+            for (int i = 0; i < 1000 && !m_nextRead && MayRunOnMoreThanOneProcessor(); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             WritePicture(m_next, 77, 33);
