@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "watch/FolderWatcher.h"
+
 namespace fotoshuttle::testing {
 
 void DialogFixture::SetUp() {
@@ -24,8 +26,9 @@ void DialogFixture::SetUp() {
 void DialogFixture::TearDown() {
     if (g_pMenuDlg != nullptr) {
         g_pMenuDlg->OnStop();
-        // Let the watcher see the stop file and say goodbye before the folders go.
-        m_boxes.WaitForCount(m_boxes.shown().size() + 1, 3000);
+        // Every watcher a test started, replaced ones too, sees the stop and says goodbye from
+        // its own thread; the folders and the box recorder must outlive all of them.
+        QTRY_VERIFY_WITH_TIMEOUT(LiveWatcherCount() == 0, 5000);
         g_pMenuDlg->ReleaseWhenIdle({});
     }
     if (m_createdLog) {
